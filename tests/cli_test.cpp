@@ -1,0 +1,121 @@
+// Black-box tests of the command line: usage, banner and the command-line errors.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/process.h"
+#include "tests/support/texts.h"
+#include "tests/support/var_fixture.h"
+
+namespace ostrel::testing {
+namespace {
+
+// The usage text as a table of (leading spaces, text) lines.
+std::string expected_usage() {
+  const std::vector<std::pair<int, std::string>> lines = {
+      {0, ""},
+      {0, "Usage: ostrel [flags] <infile>"},
+      {0, ""},
+      {0, ""},
+      {7, "-d <dest>   ... set the destination according <dest>:"},
+      {24, "r .. RAM"},
+      {24, "l .. RAM, locked"},
+      {24, "a .. archive"},
+      {7, "-fo <name>  ... on-calc foldername (up to 8 characters)"},
+      {23, "NOTE: use '-fo -' to send the file to the"},
+      {29, "current folder of the receiving unit"},
+      {7, "-fi <name>  ... on-calc filename (up to 8 characters)"},
+      {7, "-c <str>    ... file comment (up to 40 characters)"},
+      {7, "-ti <calc>  ... set target device according <calc>:"},
+      {24, "89 .. TI-89 (Titanium)"},
+      {24, "9x .. TI-92 Plus"},
+      {24, "v2 .. Voyage 200"},
+      {7, "-n_extcheck ... skip file extention check"},
+      {7, "-q          ... don't output standard messages"},
+      {0, ""},
+      {7, "<infile>    ... input file"},
+      {0, ""},
+  };
+  std::string text;
+  for (const auto& [spaces, line] : lines) text += std::string(spaces, ' ') + line + "\n";
+  return text;
+}
+
+TEST(Usage, NoArgumentsPrintsBannerAndUsage) {
+  ScratchDir dir;
+  const Outcome r = run_ostrel({{}, dir.path()});
+  EXPECT_EQ(r.out, banner + expected_usage());
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(Usage, BannerSecondLineNamesMakerAndDate) {
+  const std::string second = banner.substr(banner.find('\n') + 1);
+  EXPECT_NE(second.find("ostrel authors"), std::string::npos);
+  EXPECT_NE(second.find("2026-12-08"), std::string::npos);
+}
+
+// A request without an input path: usage, then the missing-infile error; nothing is touched.
+TEST(Usage, MissingInputPath) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"-fo", "file.89p"}, {"-q"}, {"-n_extcheck", "-d", "a"}, {"-q", "-c", "x"}};
+  for (const auto& args : cases) {
+    ScratchDir dir;
+    const Bytes original = build_var_file({});
+    write_bytes(dir / "file.89p", original);
+    const Outcome r = run_ostrel({args, dir.path()});
+    EXPECT_EQ(r.out, banner + expected_usage()) << args[0];
+    EXPECT_EQ(r.err, "\nERROR: Invalid command line arguments, missing <infile>!\n") << args[0];
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read_bytes(dir / "file.89p"), original);
+    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"file.89p"});
+  }
+}
+
+struct ErrorCase {
+  std::vector<std::string> args;
+  std::string message;
+};
+
+// Every command-line error: banner on standard output (even after -q), the message on standard
+// error, status 1, and the file untouched.
+TEST(CommandLineErrors, BannerMessageAndStatus) {
+  const std::string missing = "\nERROR: Invalid command line arguments, missing ";
+  const std::string invalid = "\nERROR: Invalid command line arguments, invalid ";
+  const std::vector<ErrorCase> cases = {
+      {{"f.89p", "-d"}, missing + "<dest> for '-d <dest>'!\n"},
+      {{"-d", "R", "f.89p"}, invalid + "<dest> for '-d <dest>'!\n"},
+      {{"-d", "x", "f.89p"}, invalid + "<dest> for '-d <dest>'!\n"},
+      {{"-d", "", "f.89p"}, invalid + "<dest> for '-d <dest>'!\n"},
+      {{"-q", "-d", "z", "f.89p"}, invalid + "<dest> for '-d <dest>'!\n"},
+      {{"f.89p", "-fo"}, missing + "<name> for '-fo <name>'!\n"},
+      {{"f.89p", "-fi"}, missing + "<name> for '-fi <name>'!\n"},
+      {{"f.89p", "-c"}, missing + "<str> for '-c <str>'!\n"},
+      {{"-q", "f.89p", "-ti"}, missing + "<calc> for '-ti <calc>'!\n"},
+      {{"-ti", "89p", "f.89p"}, invalid + "<calc> for '-ti <calc>'!\n"},
+      {{"-ti", "92", "f.89p"}, invalid + "<calc> for '-ti <calc>'!\n"},
+      {{"-ti", "V2", "f.89p"}, invalid + "<calc> for '-ti <calc>'!\n"},
+      {{"f.89p", "b.89p"}, "\nERROR: Invalid command line argument: 'b.89p'\n"},
+      {{"-x", "f.89p"}, "\nERROR: Invalid command line argument: 'f.89p'\n"},
+      {{"", "f.89p"}, "\nERROR: Invalid command line argument: 'f.89p'\n"},
+      {{"f.89p", "%s %02i\xff"}, "\nERROR: Invalid command line argument: '%s %02i\xff'\n"},
+  };
+  for (const ErrorCase& c : cases) {
+    ScratchDir dir;
+    const Bytes original = build_var_file({});
+    write_bytes(dir / "f.89p", original);
+    const Outcome r = run_ostrel({c.args, dir.path()});
+    SCOPED_TRACE(c.message);
+    EXPECT_EQ(r.out, banner);
+    EXPECT_EQ(r.err, c.message);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read_bytes(dir / "f.89p"), original);
+    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"f.89p"});
+  }
+}
+
+}  // namespace
+}  // namespace ostrel::testing

@@ -1,0 +1,179 @@
+// Black-box tests of the header edits: task lines, warnings, exit status and the bytes written.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/process.h"
+#include "tests/support/texts.h"
+#include "tests/support/var_fixture.h"
+
+namespace ostrel::testing {
+namespace {
+
+// Every field the tool writes is full, so that a short write or a missing zero shows.
+VarSpec full_fields() {
+  VarSpec spec;
+  spec.signature = "**TI92P*";
+  spec.folder = "ABCDEFGH";
+  spec.comment = std::string(40, 'C');
+  spec.name = "NAMENAME";
+  spec.attribute = 3;
+  spec.body = string_body("payload");
+  return spec;
+}
+
+struct Patch {
+  std::size_t offset;
+  std::string bytes;
+};
+
+struct EditCase {
+  std::string name;
+  std::vector<std::string> args;  // "file.89p" is the input path
+  std::vector<Patch> patches;
+  std::string out;  // standard output after the banner (the whole of it when quiet)
+  std::string err = {};
+  bool quiet = false;
+};
+
+std::string zeros(std::size_t n) { return std::string(n, '\0'); }
+
+Bytes patched(Bytes bytes, const std::vector<Patch>& patches) {
+  for (const Patch& p : patches) {
+    if (bytes.size() < p.offset + p.bytes.size()) bytes.resize(p.offset + p.bytes.size(), 0);
+    std::copy(p.bytes.begin(), p.bytes.end(), bytes.begin() + static_cast<long>(p.offset));
+  }
+  return bytes;
+}
+
+void run_case(const EditCase& c, const Bytes& original) {
+  SCOPED_TRACE(c.name);
+  ScratchDir dir;
+  write_bytes(dir / "file.89p", original);
+  const Outcome r = run_ostrel({c.args, dir.path()});
+  EXPECT_EQ(r.out, c.quiet ? c.out : banner + c.out);
+  EXPECT_EQ(r.err, c.err);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_bytes(dir / "file.89p"), patched(original, c.patches));
+  EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"file.89p"});
+}
+
+TEST(Edits, TaskLinesAndBytes) {
+  const std::string w_folder = "\nWARNING: <foldername> exceeds 8 bytes. Truncated to fit!";
+  const std::string w_name = "\nWARNING: <filename> exceeds 8 bytes. Truncated to fit!";
+  const std::string w_comment = "\nWARNING: <comment> exceeds 40 bytes. Truncated to fit!";
+  const std::string forty = "0123456789012345678901234567890123456789";
+  const std::vector<EditCase> cases = {
+      {"nothing to do", {"file.89p"}, {}, "\n", nothing_to_do},
+      {"nothing to do, quiet", {"-q", "file.89p"}, {}, "", nothing_to_do, true},
+      {"ram", {"-d", "r", "file.89p"}, {{73, zeros(1)}},
+       "\nTask 01: Destination set to 'RAM'.\n"},
+      {"locked", {"-d", "lock", "file.89p"}, {{73, "\x01"}},
+       "\nTask 01: Destination set to 'RAM, locked'.\n"},
+      {"archive", {"file.89p", "-d", "archive"}, {{73, "\x02"}},
+       "\nTask 01: Destination set to 'Archive'.\n"},
+      {"destination first whatever the order", {"-c", "hello", "-d", "r", "file.89p"},
+       {{73, zeros(1)}, {18, "hello" + zeros(35)}},
+       "\nTask 01: Destination set to 'RAM'.\nTask 02: File comment set.\n"},
+      {"current folder", {"-fo", "-", "file.89p"}, {{10, zeros(1)}},
+       "\nTask 01: Send file to current folder of receiving unit.\n"},
+      {"folder", {"-fo", "main", "file.89p"}, {{10, "main" + zeros(4)}},
+       "\nTask 01: On-calc folder set to 'main'.\n"},
+      {"folder truncated", {"-fo", "abcdefghij", "file.89p"}, {{10, "abcdefgh"}},
+       w_folder + "\nTask 01: On-calc folder set to 'abcdefgh'.\n"},
+      {"empty folder", {"-fo", "", "file.89p"}, {{10, zeros(8)}},
+       "\nTask 01: On-calc folder set to ''.\n"},
+      {"folder named like an option", {"-fo", "-q", "file.89p"}, {{10, "-q" + zeros(6)}},
+       "\nTask 01: On-calc folder set to '-q'.\n"},
+      {"name of exactly 8 bytes", {"-fi", "abcdefgh", "file.89p"}, {{64, "abcdefgh"}},
+       "\nTask 01: On-calc filename set to 'abcdefgh'.\n"},
+      {"name truncated", {"-fi", "abcdefghi", "file.89p"}, {{64, "abcdefgh"}},
+       w_name + "\nTask 01: On-calc filename set to 'abcdefgh'.\n"},
+      {"empty name", {"-fi", "", "file.89p"}, {{64, zeros(8)}},
+       "\nTask 01: On-calc filename set to ''.\n"},
+      {"later name wins", {"-fi", "one", "-fi", "two", "file.89p"}, {{64, "two" + zeros(5)}},
+       "\nTask 01: On-calc filename set to 'two'.\n"},
+      {"raw bytes", {"-fi", "\xe9t\xc3\xa9\xff", "file.89p"}, {{64, "\xe9t\xc3\xa9\xff" + zeros(3)}},
+       "\nTask 01: On-calc filename set to '\xe9t\xc3\xa9\xff'.\n"},
+      {"comment of exactly 40 bytes", {"-c", forty, "file.89p"}, {{18, forty}},
+       "\nTask 01: File comment set.\n"},
+      {"comment truncated", {"-c", forty + "X", "file.89p"}, {{18, forty}},
+       w_comment + "\nTask 01: File comment set.\n"},
+      {"empty comment", {"-c", "", "file.89p"}, {{18, zeros(40)}}, "\nTask 01: File comment set.\n"},
+      {"target 89", {"-ti", "89", "file.89p"}, {{0, "**TI89**"}},
+       "\nTask 01: Target device set to '89'\n"},
+      {"quiet keeps warnings only", {"-q", "-fi", "abcdefghij", "file.89p"}, {{64, "abcdefgh"}},
+       w_name, "", true},
+      {"all tasks in fixed order",
+       {"-ti", "89", "-c", forty + "++", "-fi", "prog", "-fo", "abcdefghijk", "-d", "a", "file.89p"},
+       {{73, "\x02"}, {10, "abcdefgh"}, {64, "prog" + zeros(4)}, {18, forty}, {0, "**TI89**"}},
+       "\nTask 01: Destination set to 'Archive'." + w_folder +
+           "\nTask 02: On-calc folder set to 'abcdefgh'."
+           "\nTask 03: On-calc filename set to 'prog'." +
+           w_comment + "\nTask 04: File comment set.\nTask 05: Target device set to '89'\n"},
+      {"all tasks, quiet", {"-q", "-ti", "89", "-c", "", "-fi", "x", "-fo", "-", "-d", "a", "file.89p"},
+       {{73, "\x02"}, {10, zeros(1)}, {64, "x" + zeros(7)}, {18, zeros(40)}, {0, "**TI89**"}},
+       "", "", true},
+  };
+  const Bytes original = build_var_file(full_fields());
+  for (const EditCase& c : cases) run_case(c, original);
+}
+
+// Files that are not variable files are written at the same offsets, growing when short.
+TEST(Edits, AnyFileIsWrittenAtTheSameOffsets) {
+  const std::vector<Bytes> originals = {
+      {},
+      Bytes(5, 0xEE),
+      Bytes(73, 0x11),
+      Bytes(200, 0x7F),
+  };
+  const std::vector<EditCase> cases = {
+      {"destination", {"-d", "a", "file.89p"}, {{73, "\x02"}},
+       "\nTask 01: Destination set to 'Archive'.\n"},
+      {"current folder", {"-q", "-fo", "-", "file.89p"}, {{10, zeros(1)}}, "", "", true},
+      {"name and signature", {"-q", "-fi", "n", "-ti", "89", "file.89p"},
+       {{64, "n" + zeros(7)}, {0, "**TI89**"}}, "", "", true},
+  };
+  for (const Bytes& original : originals) {
+    for (const EditCase& c : cases) run_case(c, original);
+  }
+}
+
+TEST(Edits, EmptyFileArchivedBecomesSeventyFourBytes) {
+  ScratchDir dir;
+  write_bytes(dir / "file.89p", {});
+  const Outcome r = run_ostrel({{"-q", "-d", "a", "file.89p"}, dir.path()});
+  EXPECT_EQ(r.status, 0);
+  Bytes expected(74, 0);
+  expected[73] = 2;
+  EXPECT_EQ(read_bytes(dir / "file.89p"), expected);
+}
+
+// Paths are bytes: names with spaces, odd bytes and leading dashes reach the file system as given.
+TEST(Edits, PathsAreUsedAsGiven) {
+  const std::vector<std::string> names = {"my game.89p", "-x.89p", "\xe9\xff.89p", "a%sb.89p"};
+  for (const std::string& name : names) {
+    ScratchDir dir;
+    write_bytes(dir / name, build_var_file({}));
+    const Outcome r = run_ostrel({{"-d", "a", name}, dir.path()});
+    EXPECT_EQ(r.status, 0) << name;
+    EXPECT_EQ(r.out, banner + "\nTask 01: Destination set to 'Archive'.\n") << name;
+    EXPECT_EQ(read_bytes(dir / name)[73], 2) << name;
+  }
+}
+
+TEST(Edits, SymbolicLinkToARegularFileIsFollowed) {
+  ScratchDir dir;
+  write_bytes(dir / "real.89p", build_var_file({}));
+  std::filesystem::create_symlink("real.89p", dir / "link.89p");
+  const Outcome r = run_ostrel({{"-q", "-d", "a", "link.89p"}, dir.path()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(read_bytes(dir / "real.89p")[73], 2);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.89p"));
+}
+
+}  // namespace
+}  // namespace ostrel::testing

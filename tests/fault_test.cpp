@@ -1,0 +1,139 @@
+// Black-box tests of failures: files that cannot be opened, writes that fail, message order.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "tests/support/process.h"
+#include "tests/support/texts.h"
+#include "tests/support/var_fixture.h"
+
+namespace ostrel::testing {
+namespace {
+
+TEST(CannotOpen, MissingFile) {
+  ScratchDir dir;
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  };
+  const Case cases[] = {
+      {{"missing.89p"}, banner},  // opened before any task is considered
+      {{"-d", "a", "missing.89p"}, banner},
+      {{"-q", "-d", "a", "missing.89p"}, ""},
+      {{"-q", "sub/missing.89p"}, ""},
+  };
+  for (const Case& c : cases) {
+    const Outcome r = run_ostrel({c.args, dir.path()});
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, cannot_open(c.args.back()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(list_dir(dir.path()).empty()) << "nothing may be created";
+  }
+}
+
+// Only regular files are edited: anything else is refused, never written, and never waited on.
+TEST(CannotOpen, NotARegularFile) {
+  ScratchDir dir;
+  std::filesystem::create_directory(dir / "folder.89p");
+  ASSERT_EQ(::mkfifo((dir / "pipe.89p").c_str(), 0600), 0);
+  std::filesystem::create_symlink("pipe.89p", dir / "pipelink.89p");
+  std::filesystem::create_symlink("/dev/null", dir / "null.89p");
+  std::filesystem::create_symlink("nowhere.89p", dir / "dangling.89p");
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socket_path = (dir / "sock.89p").string();
+  ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+  socket_path.copy(address.sun_path, socket_path.size());
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  for (const std::string name :
+       {"folder.89p", "pipe.89p", "pipelink.89p", "null.89p", "dangling.89p", "sock.89p"}) {
+    const Outcome r = run_ostrel({{"-q", "-d", "a", "-ti", "89", name}, dir.path(), false, {}, {}, 5000});
+    EXPECT_FALSE(r.timed_out) << name;
+    EXPECT_EQ(r.out, "") << name;
+    EXPECT_EQ(r.err, cannot_open(name)) << name;
+    EXPECT_EQ(r.status, 1) << name;
+  }
+  ::close(sock);
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"dangling.89p", "folder.89p",
+                                                             "null.89p", "pipe.89p",
+                                                             "pipelink.89p", "sock.89p"}));
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.89p"));
+}
+
+// A write that fails ends the run with the write error and status 1; what was written stays.
+TEST(WriteFailure, FileSizeLimit) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    unsigned long limit;
+    std::string out;  // after the banner
+    Bytes expected;   // the file afterwards, starting from an empty one
+  };
+  Bytes partial_name(70, 0);  // 64..69 of "abcdefgh" fit below a 70-byte limit
+  std::string("abcdef").copy(reinterpret_cast<char*>(partial_name.data()) + 64, 6);
+  Bytes partial_signature{'*', '*', 'T', 'I', '8'};
+  Bytes folder_then_fail(18, 0);
+  std::string("main").copy(reinterpret_cast<char*>(folder_then_fail.data()) + 10, 4);
+  const std::vector<Case> cases = {
+      // The destination's task line comes before its write.
+      {"destination", {"-d", "a", "file.89p"}, 16, "\nTask 01: Destination set to 'Archive'.", {}},
+      {"current folder", {"-fo", "-", "file.89p"}, 10, "", {}},
+      {"name cut short", {"-fi", "abcdefgh", "file.89p"}, 70,
+       "\nTask 01: On-calc filename set to 'abcdefgh'.", partial_name},
+      {"folder written, comment fails", {"-c", "x", "-fo", "main", "file.89p"}, 18,
+       "\nTask 01: On-calc folder set to 'main'.\nTask 02: File comment set.", folder_then_fail},
+      {"signature cut short", {"-ti", "89", "file.89p"}, 5, "", partial_signature},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    write_bytes(dir / "file.89p", {});
+    Invocation inv{c.args, dir.path()};
+    inv.file_size_limit = c.limit;
+    const Outcome r = run_ostrel(inv);
+    EXPECT_EQ(r.out, banner + c.out);
+    EXPECT_EQ(r.err, cannot_write("file.89p"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read_bytes(dir / "file.89p"), c.expected);
+  }
+}
+
+// With both streams on one pipe, messages arrive in the order the run produced them.
+TEST(MessageOrder, SharedPipe) {
+  struct Case {
+    std::vector<std::string> args;
+    std::optional<unsigned long> limit;
+    std::string merged;
+  };
+  const std::vector<Case> cases = {
+      {{"file.89p"}, {}, banner + nothing_to_do + "\n"},
+      {{"-fo", "abcdefghi", "-c", "x", "file.89p"}, 18,
+       banner + "\nWARNING: <foldername> exceeds 8 bytes. Truncated to fit!"
+                "\nTask 01: On-calc folder set to 'abcdefgh'.\nTask 02: File comment set." +
+           cannot_write("file.89p")},
+      {{"-d", "z", "file.89p"}, {},
+       banner + "\nERROR: Invalid command line arguments, invalid <dest> for '-d <dest>'!\n"},
+      {{"missing.89p"}, {}, banner + cannot_open("missing.89p")},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    write_bytes(dir / "file.89p", {});
+    Invocation inv{c.args, dir.path()};
+    inv.merge_streams = true;
+    inv.file_size_limit = c.limit;
+    const Outcome r = run_ostrel(inv);
+    EXPECT_EQ(r.out, c.merged);
+  }
+}
+
+}  // namespace
+}  // namespace ostrel::testing

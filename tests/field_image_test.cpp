@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/console.h"
+#include "varfile/header.h"
+
+namespace ostrel {
+namespace {
+
+template <std::size_t N>
+std::string bytes_of(const FieldImage<N>& image) {
+  return std::string(image.bytes.data(), N);
+}
+
+TEST(FieldImage, BoundedCopyZeroFills) {
+  struct Case {
+    std::string value;
+    std::string bytes;  // the 8-byte image
+    std::string text;
+    bool truncated;
+  };
+  const Case cases[] = {
+      {"", std::string(8, '\0'), "", false},
+      {"main", std::string("main\0\0\0\0", 8), "main", false},
+      {"abcdefgh", "abcdefgh", "abcdefgh", false},
+      {"abcdefghij", "abcdefgh", "abcdefgh", true},
+      {"ABC\xE9\xFF", std::string("ABC\xE9\xFF\0\0\0", 8), "ABC\xE9\xFF", false},
+      {"a b-c.d/e", "a b-c.d/", "a b-c.d/", true},
+  };
+  for (const Case& c : cases) {
+    const FolderField image = make_field_image<8>(c.value);
+    EXPECT_EQ(bytes_of(image), c.bytes) << c.value;
+    EXPECT_EQ(image.text(), c.text) << c.value;
+    EXPECT_EQ(image.truncated, c.truncated) << c.value;
+  }
+}
+
+TEST(FieldImage, CommentOfExactlyFortyBytesHasNoZero) {
+  const std::string forty(40, 'c');
+  const CommentField exact = make_field_image<40>(forty);
+  EXPECT_EQ(bytes_of(exact), forty);
+  EXPECT_FALSE(exact.truncated);
+  const CommentField over = make_field_image<40>(forty + "!");
+  EXPECT_EQ(bytes_of(over), forty);
+  EXPECT_TRUE(over.truncated);
+}
+
+TEST(Signature, NinetyTwoPlusForEveryTargetButEightyNine) {
+  EXPECT_EQ(signature_for("89"), "**TI89**");
+  EXPECT_EQ(signature_for("9x"), "**TI92P*");
+  EXPECT_EQ(signature_for("v2"), "**TI92P*");
+}
+
+TEST(FormatMessage, FillsPlaceholdersInOrder) {
+  EXPECT_EQ(format_message("\nTask %02i: On-calc folder set to '%s'.", {"03", "main"}),
+            "\nTask 03: On-calc folder set to 'main'.");
+  EXPECT_EQ(format_message("a %s b %s", {"1", "2"}), "a 1 b 2");
+  // A value holding a placeholder is not expanded again.
+  EXPECT_EQ(format_message("'%s' %s", {"%s", "x"}), "'%s' x");
+  // More placeholders than values, or a lone percent, stay as they are.
+  EXPECT_EQ(format_message("%s %s", {"x"}), "x %s");
+  EXPECT_EQ(format_message("100% %d", {"x"}), "100% %d");
+  // Surplus values are ignored.
+  EXPECT_EQ(format_message("\nTask %02i: File comment set.", {"01", "unused"}),
+            "\nTask 01: File comment set.");
+}
+
+TEST(TwoDigits, PadsToTwoDigits) {
+  EXPECT_EQ(two_digits(1), "01");
+  EXPECT_EQ(two_digits(9), "09");
+  EXPECT_EQ(two_digits(10), "10");
+  EXPECT_EQ(two_digits(123), "123");
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,0 +1,127 @@
+#include "tests/support/process.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace ostrel::testing {
+
+namespace {
+
+[[noreturn]] void child(const Invocation& inv, int out_fd, int err_fd) {
+  if (::chdir(inv.cwd.c_str()) != 0) ::_exit(126);
+  ::dup2(out_fd, 1);
+  ::dup2(err_fd, 2);
+  if (inv.file_size_limit) {
+    const rlimit limit{*inv.file_size_limit, *inv.file_size_limit};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::signal(SIGXFSZ, SIG_IGN);
+  }
+  if (inv.run_as) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(*inv.run_as) != 0 || ::setuid(*inv.run_as) != 0) {
+      ::_exit(125);
+    }
+  }
+  std::vector<char*> argv{const_cast<char*>(OSTREL_BINARY)};
+  for (const std::string& arg : inv.args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  ::execv(OSTREL_BINARY, argv.data());
+  ::_exit(127);
+}
+
+}  // namespace
+
+Outcome run_ostrel(const Invocation& inv) {
+  int out_pipe[2];
+  int err_pipe[2];
+  if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) child(inv, out_pipe[1], inv.merge_streams ? out_pipe[1] : err_pipe[1]);
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+
+  Outcome outcome;
+  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&outcome.out, &outcome.err};
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(inv.timeout_ms);
+  int open_fds = 2;
+  while (open_fds > 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      outcome.timed_out = true;
+      ::kill(pid, SIGKILL);
+      break;
+    }
+    if (::poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_fds;
+      }
+    }
+  }
+  for (const pollfd& fd : fds) {
+    if (fd.fd >= 0) ::close(fd.fd);
+  }
+  int wait_status = 0;
+  while (::waitpid(pid, &wait_status, 0) < 0 && errno == EINTR) {
+  }
+  outcome.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+  return outcome;
+}
+
+ScratchDir::ScratchDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "ostrel-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+Bytes read_bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void write_bytes(const std::filesystem::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::string> list_dir(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace ostrel::testing

@@ -1,0 +1,52 @@
+#pragma once
+// Runs the built ostrel binary in a scratch folder and collects what it wrote.
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/var_fixture.h"
+
+namespace ostrel::testing {
+
+struct Invocation {
+  std::vector<std::string> args;  // after the program name
+  std::filesystem::path cwd = {};
+  bool merge_streams = false;  // standard output and standard error into one pipe
+  std::optional<unsigned long> file_size_limit = {};  // RLIMIT_FSIZE, with SIGXFSZ ignored
+  std::optional<uid_t> run_as = {};                 // user (and group of the same number) to drop to
+  int timeout_ms = 20000;
+};
+
+struct Outcome {
+  int status = -1;  // exit status, or -1 when killed by a signal
+  std::string out;  // standard output, or both streams when merged
+  std::string err;
+  bool timed_out = false;
+};
+
+Outcome run_ostrel(const Invocation& invocation);
+
+/// A fresh folder under the temporary directory, removed with everything in it.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+Bytes read_bytes(const std::filesystem::path& path);
+void write_bytes(const std::filesystem::path& path, const Bytes& bytes);
+/// The names in `dir`, sorted.
+std::vector<std::string> list_dir(const std::filesystem::path& dir);
+
+}  // namespace ostrel::testing

@@ -1,0 +1,31 @@
+#pragma once
+// Builds genuine TI-68k single-variable files for the tests to edit.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ostrel::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct VarSpec {
+  std::string signature = "**TI89**";
+  std::string folder = "main";
+  std::string comment;
+  std::string name = "var";
+  std::uint8_t type = 0x0C;  // string
+  std::uint8_t attribute = 0;
+  Bytes body;  // variable data after its two size bytes
+};
+
+/// The whole file: header, data (size, big-endian, then body) and checksum.
+Bytes build_var_file(const VarSpec& spec);
+
+/// The data body of a string variable holding `text`.
+Bytes string_body(const std::string& text);
+
+/// A string variable "hello" in folder main: the file shipped as examples/hello.89s.
+VarSpec sample_spec();
+
+}  // namespace ostrel::testing

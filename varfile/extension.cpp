@@ -1,0 +1,32 @@
+#include "varfile/extension.h"
+
+#include <algorithm>
+
+namespace ostrel {
+
+bool is_device_code(std::string_view code) {
+  return std::find(device_codes.begin(), device_codes.end(), code) != device_codes.end();
+}
+
+std::optional<std::string_view> extension_of(std::string_view path) {
+  const auto dot = path.rfind('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  return path.substr(dot + 1);
+}
+
+bool is_known_extension(std::optional<std::string_view> extension) {
+  return extension &&
+         std::find(known_extensions.begin(), known_extensions.end(), *extension) !=
+             known_extensions.end();
+}
+
+std::string retargeted_path(std::string_view path, std::string_view target) {
+  std::string result(path);
+  if (result.size() >= 3 && target.size() >= 2) {
+    result[result.size() - 3] = target[0];
+    result[result.size() - 2] = target[1];
+  }
+  return result;
+}
+
+}  // namespace ostrel

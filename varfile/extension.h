@@ -1,0 +1,38 @@
+#pragma once
+// File-name extension rules: which names are variable files, and the name after a change of target.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+/// Target device codes; each is also the device prefix of a file extension.
+inline constexpr std::array<std::string_view, 3> device_codes = {"89", "9x", "v2"};
+
+/// Device prefix followed by one type letter, lower case.
+inline constexpr std::array<std::string_view, 51> known_extensions = {
+    "89a", "89g", "89d", "89c", "89e", "89f", "89i", "89k", "89l",
+    "89m", "89p", "89s", "89t", "89u", "89x", "89y", "89z",
+    "9xa", "9xg", "9xd", "9xc", "9xe", "9xf", "9xi", "9xk", "9xl",
+    "9xm", "9xp", "9xs", "9xt", "9xu", "9xx", "9xy", "9xz",
+    "v2a", "v2g", "v2d", "v2c", "v2e", "v2f", "v2i", "v2k", "v2l",
+    "v2m", "v2p", "v2s", "v2t", "v2u", "v2x", "v2y", "v2z",
+};
+
+/// True when `code` is exactly one of the device codes.
+bool is_device_code(std::string_view code);
+
+/// The text after the last "." of the whole path (directories included); none without a ".".
+std::optional<std::string_view> extension_of(std::string_view path);
+
+/// True when `extension` is one of the known extensions, compared byte for byte.
+bool is_known_extension(std::optional<std::string_view> extension);
+
+/// A copy of `path` whose device prefix (the two bytes before the last one) is replaced by the
+/// first two bytes of `target`. Meant for a path with a known extension; a path shorter than
+/// three bytes or a target shorter than two is returned unchanged.
+std::string retargeted_path(std::string_view path, std::string_view target);
+
+}  // namespace ostrel

@@ -1,0 +1,23 @@
+#include "varfile/rename.h"
+
+#include <cerrno>
+#include <cstdio>  // renameat2, RENAME_NOREPLACE
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace ostrel {
+
+bool rename_no_replace(const char* from, const char* to) {
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+  // Filesystems without the flag refuse it (EINVAL), old kernels lack the call (ENOSYS). A hard
+  // link fails with EEXIST rather than replace, so link-then-unlink is the atomic fallback.
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (::link(from, to) != 0) return false;
+  if (::unlink(from) == 0) return true;
+  // The old name could not go: take the new one back, so that the file keeps one name.
+  ::unlink(to);
+  return false;
+}
+
+}  // namespace ostrel
