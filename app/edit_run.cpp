@@ -2,11 +2,15 @@
 
 #include <array>
 #include <cstdint>
+#include <new>
 #include <optional>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/messages.h"
+#include "varfile/extension.h"
 #include "varfile/header.h"
+#include "varfile/rename.h"
 #include "varfile/var_file.h"
 
 namespace ostrel {
@@ -31,6 +35,7 @@ struct Run {
   Console& console;
   const char* path;  // the input path; zero-terminated, see EditRequest
   int task_count = 0;
+  bool ext_checked = false;  // the extension was checked and is a known one
 
   // Writes the task line of the task just counted, unless quiet.
   void task_line(std::string_view pattern, std::string_view value = {}) {
@@ -91,12 +96,46 @@ bool comment_task(Run& run, VarFile& file) {
          text_task(run, file, *comment, msg::comment_truncated, msg::task_comment, write_comment);
 }
 
+// Refuses a file whose name does not end in a known extension, before anything is opened.
+bool extension_stage(Run& run) {
+  if (run.request.skip_ext_check) {
+    run.console.out(msg::extension_not_checked);
+    return true;
+  }
+  if (!is_known_extension(extension_of(*run.request.input_path))) {
+    run.console.err(msg::wrong_extension);
+    return false;
+  }
+  run.ext_checked = true;
+  return true;
+}
+
+// Gives the closed file the device prefix of the new target. Never replaces another file.
+RunStatus rename_stage(Run& run) {
+  if (!run.ext_checked) {
+    run.console.out(msg::extension_unmodified);
+    return RunStatus::completed;
+  }
+  std::string new_path;
+  try {
+    new_path = retargeted_path(*run.request.input_path, *run.request.target);
+  } catch (const std::bad_alloc&) {
+    return RunStatus::out_of_memory;
+  }
+  if (new_path == *run.request.input_path) return RunStatus::completed;
+  if (!rename_no_replace(run.path, new_path.c_str())) {
+    run.console.err(format_message(msg::cannot_rename, {run.path, new_path}));
+    return RunStatus::failed;
+  }
+  return RunStatus::completed;
+}
+
 RunStatus target_task(Run& run, VarFile& file) {
   const auto& target = run.request.target;
   if (!target) return RunStatus::completed;
   ++run.task_count;
   if (!write_signature(file, *target) || !file.close()) return run.write_failed();
-  // The rename stage goes here: the file is closed and its signature written.
+  if (const RunStatus status = rename_stage(run); status != RunStatus::completed) return status;
   run.task_line(msg::task_target, *target);
   return RunStatus::completed;
 }
@@ -111,8 +150,7 @@ RunStatus run_edits(const EditRequest& request, Console& console) {
   }
   Run run{request, console, request.input_path->data()};
   if (!request.quiet) print_banner(console);
-
-  // The extension stage goes here: it decides before anything is opened.
+  if (!extension_stage(run)) return RunStatus::failed;
 
   std::optional<VarFile> file = VarFile::open(run.path);
   if (!file) {

@@ -20,7 +20,8 @@ namespace ostrel::testing {
 
 namespace {
 
-[[noreturn]] void child(const Invocation& inv, int out_fd, int err_fd) {
+// Runs in the forked child: only async-signal-safe calls, since the parent may have threads.
+[[noreturn]] void child(const Invocation& inv, char* const* argv, int out_fd, int err_fd) {
   if (::chdir(inv.cwd.c_str()) != 0) ::_exit(126);
   ::dup2(out_fd, 1);
   ::dup2(err_fd, 2);
@@ -34,16 +35,16 @@ namespace {
       ::_exit(125);
     }
   }
-  std::vector<char*> argv{const_cast<char*>(OSTREL_BINARY)};
-  for (const std::string& arg : inv.args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  ::execv(OSTREL_BINARY, argv.data());
+  ::execv(OSTREL_BINARY, argv);
   ::_exit(127);
 }
 
 }  // namespace
 
 Outcome run_ostrel(const Invocation& inv) {
+  std::vector<char*> argv{const_cast<char*>(OSTREL_BINARY)};
+  for (const std::string& arg : inv.args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
   int out_pipe[2];
   int err_pipe[2];
   if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
@@ -51,7 +52,7 @@ Outcome run_ostrel(const Invocation& inv) {
   }
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) child(inv, out_pipe[1], inv.merge_streams ? out_pipe[1] : err_pipe[1]);
+  if (pid == 0) child(inv, argv.data(), out_pipe[1], inv.merge_streams ? out_pipe[1] : err_pipe[1]);
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
 

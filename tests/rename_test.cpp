@@ -1,0 +1,61 @@
+// The no-replace rename and its link fallback, on real files.
+
+#include "varfile/rename.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+#include "tests/support/process.h"
+
+namespace ostrel::testing {
+namespace {
+
+using RenameFn = bool (*)(const char*, const char*);
+
+// Every way of renaming this platform has, each checked the same way.
+const std::vector<std::pair<const char*, RenameFn>> ways = {
+    {"no-replace", &rename_no_replace},
+#if defined(__linux__)
+    {"by link", &rename_by_link},
+#endif
+};
+
+TEST(Rename, MovesTheFile) {
+  for (const auto& [name, rename] : ways) {
+    ScratchDir dir;
+    write_bytes(dir / "a", {1, 2, 3});
+    EXPECT_TRUE(rename((dir / "a").c_str(), (dir / "b").c_str())) << name;
+    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"b"}) << name;
+    EXPECT_EQ(read_bytes(dir / "b"), (Bytes{1, 2, 3})) << name;
+  }
+}
+
+TEST(Rename, NeverReplaces) {
+  for (const auto& [name, rename] : ways) {
+    ScratchDir dir;
+    write_bytes(dir / "a", {1});
+    write_bytes(dir / "b", {2});
+    std::filesystem::create_symlink("nowhere", dir / "dangling");
+    std::filesystem::create_directory(dir / "folder");
+    for (const char* existing : {"b", "dangling", "folder"}) {
+      EXPECT_FALSE(rename((dir / "a").c_str(), (dir / existing).c_str())) << name << existing;
+    }
+    EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"a", "b", "dangling", "folder"}));
+    EXPECT_EQ(read_bytes(dir / "a"), Bytes{1}) << name;
+    EXPECT_EQ(read_bytes(dir / "b"), Bytes{2}) << name;
+  }
+}
+
+TEST(Rename, MissingSourceFails) {
+  for (const auto& [name, rename] : ways) {
+    ScratchDir dir;
+    EXPECT_FALSE(rename((dir / "a").c_str(), (dir / "b").c_str())) << name;
+    EXPECT_TRUE(list_dir(dir.path()).empty()) << name;
+  }
+}
+
+}  // namespace
+}  // namespace ostrel::testing
