@@ -1,6 +1,7 @@
 #include "app/console.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -18,27 +19,34 @@ void write_all(int fd, std::string_view text) {
   }
 }
 
-}  // namespace
-
-std::string format_message(std::string_view pattern, std::initializer_list<std::string_view> args) {
-  std::string result;
+// Hands `sink` the pieces of `pattern` with its placeholders replaced by `args`. A placeholder
+// without a value left, and any other "%", is kept as text.
+template <typename Sink>
+void fill_placeholders(std::string_view pattern, MessageArgs args, Sink&& sink) {
   auto arg = args.begin();
   while (!pattern.empty()) {
     const auto percent = pattern.find('%');
-    result.append(pattern.substr(0, percent));
-    if (percent == std::string_view::npos) break;
+    sink(pattern.substr(0, percent));
+    if (percent == std::string_view::npos) return;
     pattern.remove_prefix(percent);
     std::size_t placeholder = 0;
     if (pattern.starts_with("%s")) placeholder = 2;
     if (pattern.starts_with("%02i")) placeholder = 4;
     if (placeholder == 0 || arg == args.end()) {
-      result.push_back('%');
+      sink(pattern.substr(0, 1));
       pattern.remove_prefix(1);
       continue;
     }
-    result.append(*arg++);
+    sink(*arg++);
     pattern.remove_prefix(placeholder);
   }
+}
+
+}  // namespace
+
+std::string format_message(std::string_view pattern, MessageArgs args) {
+  std::string result;
+  fill_placeholders(pattern, args, [&](std::string_view piece) { result.append(piece); });
   return result;
 }
 
@@ -48,14 +56,31 @@ std::string two_digits(int number) {
   return digits;
 }
 
+void Console::out(std::string_view text) {
+  if (text.empty()) return;
+  if (text.size() > pending_.size() - used_) {
+    flush();
+    if (text.size() > pending_.size()) {
+      write_all(out_fd_, text);
+      return;
+    }
+  }
+  std::memcpy(pending_.data() + used_, text.data(), text.size());
+  used_ += text.size();
+}
+
+void Console::out(std::string_view pattern, MessageArgs args) {
+  fill_placeholders(pattern, args, [this](std::string_view piece) { out(piece); });
+}
+
 void Console::err(std::string_view text) {
   flush();
   write_all(err_fd_, text);
 }
 
 void Console::flush() {
-  write_all(out_fd_, pending_);
-  pending_.clear();
+  write_all(out_fd_, {pending_.data(), used_});
+  used_ = 0;
 }
 
 }  // namespace ostrel

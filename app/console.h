@@ -1,16 +1,20 @@
 #pragma once
-// Console output: standard output is gathered and written in one go; standard error is written at
-// once, after whatever standard output holds, so that a reader of both streams (a terminal, one
-// pipe or one file) sees the messages in the order the program produced them.
+// Console output: standard output is gathered in a fixed buffer and written in one go; standard
+// error is written at once, after whatever standard output holds, so that a reader of both streams
+// (a terminal, one pipe or one file) sees the messages in the order the program produced them.
 
+#include <array>
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
 namespace ostrel {
 
+using MessageArgs = std::initializer_list<std::string_view>;
+
 /// `pattern` with each "%s" and "%02i" replaced by the next of `args`, in order.
-std::string format_message(std::string_view pattern, std::initializer_list<std::string_view> args);
+std::string format_message(std::string_view pattern, MessageArgs args);
 
 /// `number` in decimal with at least two digits, as "%02i" prints it.
 std::string two_digits(int number);
@@ -22,14 +26,21 @@ class Console {
   Console& operator=(const Console&) = delete;
   ~Console() { flush(); }
 
-  void out(std::string_view text) { pending_.append(text); }
+  /// Appends `text` to standard output.
+  void out(std::string_view text);
+  /// Appends `pattern` with its placeholders filled, as format_message() does.
+  void out(std::string_view pattern, MessageArgs args);
+  /// Writes `text` to standard error, after what standard output holds.
   void err(std::string_view text);
   void flush();
 
  private:
   int out_fd_;
   int err_fd_;
-  std::string pending_;
+  // Large enough for the usage text and any normal run, so that a run costs one write and no
+  // heap allocation; longer output is written as the buffer fills.
+  std::array<char, 4096> pending_;
+  std::size_t used_ = 0;
 };
 
 }  // namespace ostrel

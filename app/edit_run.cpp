@@ -39,7 +39,7 @@ struct Run {
 
   // Writes the task line of the task just counted, unless quiet.
   void task_line(std::string_view pattern, std::string_view value = {}) {
-    if (!request.quiet) console.out(format_message(pattern, {two_digits(task_count), value}));
+    if (!request.quiet) console.out(pattern, {two_digits(task_count), value});
   }
 
   RunStatus write_failed() {
