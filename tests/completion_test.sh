@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Drives the bash completion function in a non-interactive shell: completion_test.sh <script>
+set -u
+script=$1
+source "$script"
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+cd "$dir"
+touch game.89p prog.9xz doc.v2t notes.txt PROG.89P data.89 'my game.v2p'
+mkdir sub.d
+failures=0
+
+# check "<expected words, sorted, one line>" word...  (the last word is the one completed)
+check() {
+  local expected=$1
+  shift
+  COMP_WORDS=(ostrel "$@")
+  COMP_CWORD=$(( ${#COMP_WORDS[@]} - 1 ))
+  COMPREPLY=()
+  _ostrel
+  local got
+  got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | paste -sd '|' -)
+  if [[ $got != "$expected" ]]; then
+    echo "FAIL: ostrel $* -> '$got', expected '$expected'"
+    failures=$((failures + 1))
+  fi
+}
+
+check "-c|-d|-fi|-fo|-n_extcheck|-q|-ti" -
+check "-fi|-fo" -f
+check "-n_extcheck" -n
+check "a|l|r" -d ""
+check "a" -d a
+check "89|9x|v2" -ti ""
+check "9x" -q -ti 9
+check "" -fo ""
+check "" -fi g
+check "" -c ""
+check "doc.v2t|game.89p|my game.v2p|prog.9xz|sub.d" ""
+check "game.89p" -d a g
+check "PROG.89P|data.89|doc.v2t|game.89p|my game.v2p|notes.txt|prog.9xz|sub.d" -n_extcheck ""
+check "notes.txt" -q -n_extcheck -d a n
+# -n_extcheck as the value of -c is a comment, not the flag.
+check "doc.v2t|game.89p|my game.v2p|prog.9xz|sub.d" -c -n_extcheck ""
+check "" -c -n_extcheck n
+
+complete -p ostrel >/dev/null || { echo "FAIL: no completion registered"; failures=$((failures + 1)); }
+((failures == 0)) && echo "completion: all checks passed"
+exit $((failures > 0))
