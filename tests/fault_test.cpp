@@ -107,6 +107,52 @@ TEST(WriteFailure, FileSizeLimit) {
   }
 }
 
+// Runs as an unprivileged user when the tests run as root, since root may write anything.
+// Returns false when that is needed but impossible here.
+bool unprivileged(Invocation& inv) {
+  if (::geteuid() != 0) return true;
+  inv.run_as = 65534;  // nobody
+  Invocation probe{{}, "/"};  // no arguments: prints the usage and changes nothing
+  probe.run_as = inv.run_as;
+  return run_ostrel(probe).status != 125;  // the harness's status for a failed privilege drop
+}
+
+// No write permission: the file, or the folder it would be renamed in.
+TEST(Permission, ReadOnlyFileCannotBeOpened) {
+  ScratchDir dir;
+  const Bytes original = build_var_file({});
+  write_bytes(dir / "game.89p", original);
+  std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
+  std::filesystem::permissions(dir / "game.89p", std::filesystem::perms(0444));
+  Invocation inv{{"-d", "a", "game.89p"}, dir.path()};
+  if (!unprivileged(inv)) GTEST_SKIP() << "cannot drop privileges to test permissions";
+  const Outcome r = run_ostrel(inv);
+  EXPECT_EQ(r.out, banner);
+  EXPECT_EQ(r.err, cannot_open("game.89p"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(read_bytes(dir / "game.89p"), original);
+}
+
+TEST(Permission, ReadOnlyFolderFailsTheRename) {
+  ScratchDir dir;
+  const Bytes original = build_var_file({});
+  write_bytes(dir / "game.89p", original);
+  std::filesystem::permissions(dir / "game.89p", std::filesystem::perms(0666));
+  std::filesystem::permissions(dir.path(), std::filesystem::perms(0555));
+  Invocation inv{{"-ti", "v2", "game.89p"}, dir.path()};
+  if (!unprivileged(inv)) GTEST_SKIP() << "cannot drop privileges to test permissions";
+  const Outcome r = run_ostrel(inv);
+  std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
+  EXPECT_EQ(r.out, banner);
+  EXPECT_EQ(r.err, "\nERROR: Cannot rename inputfile game.89p to game.v2p!\n");
+  EXPECT_EQ(r.status, 1);
+  // The signature was written before the rename failed, and stays.
+  Bytes edited = original;
+  std::string("**TI92P*").copy(reinterpret_cast<char*>(edited.data()), 8);
+  EXPECT_EQ(read_bytes(dir / "game.89p"), edited);
+  EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.89p"});
+}
+
 // With both streams on one pipe, messages arrive in the order the run produced them.
 TEST(MessageOrder, SharedPipe) {
   struct Case {

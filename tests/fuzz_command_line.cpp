@@ -1,0 +1,112 @@
+// Fuzz target over the command-line parse, the console formatting, the field images and the
+// extension rules. The input is split at zero bytes into the argument list. Every property below
+// must hold for any input; a violation aborts.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/console.h"
+#include "varfile/extension.h"
+#include "varfile/header.h"
+
+namespace {
+
+void require(bool condition) {
+  if (!condition) std::abort();
+}
+
+// A text field of the request must be one whole argument (the parse makes no copies).
+void require_whole_argument(const std::optional<std::string_view>& field,
+                            const std::vector<const char*>& argv) {
+  if (!field) return;
+  bool found = false;
+  for (const char* arg : argv) found = found || (field->data() == arg && field->size() == std::strlen(arg));
+  require(found);
+}
+
+template <std::size_t N>
+void check_field_image(std::string_view value) {
+  const auto image = ostrel::make_field_image<N>(value);
+  require(image.truncated == (value.size() > N));
+  require(image.text() == value.substr(0, N));
+  for (std::size_t i = image.used; i < N; ++i) require(image.bytes[i] == 0);
+}
+
+void check_extension_rules(std::string_view path) {
+  const auto extension = ostrel::extension_of(path);
+  require(extension.has_value() == (path.find('.') != std::string_view::npos));
+  if (!extension) return;
+  require(path.ends_with(*extension));
+  require(extension->find('.') == std::string_view::npos);
+  if (!ostrel::is_known_extension(extension)) return;
+  require(extension->size() == 3);
+  for (std::string_view code : ostrel::device_codes) {
+    const std::string renamed = ostrel::retargeted_path(path, code);
+    require(renamed.size() == path.size());
+    require(renamed.compare(0, path.size() - 3, path.substr(0, path.size() - 3)) == 0);
+    require(renamed.substr(path.size() - 3, 2) == code);
+    require(renamed.back() == path.back());
+    require(ostrel::is_known_extension(ostrel::extension_of(renamed)));
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  std::vector<std::string> args;
+  std::size_t start = 0;
+  while (start <= input.size() && args.size() < 64) {
+    const std::size_t end = std::min(input.find('\0', start), input.size());
+    args.push_back(input.substr(start, end - start));
+    start = end + 1;
+  }
+  std::vector<const char*> argv{"ostrel"};
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+
+  const ostrel::ParseResult result = ostrel::parse_command_line(static_cast<int>(argv.size()), argv.data());
+  const ostrel::EditRequest& request = result.request;
+  switch (result.error) {
+    case ostrel::ParseError::none:
+      require_whole_argument(request.input_path, argv);
+      require_whole_argument(request.folder, argv);
+      require_whole_argument(request.var_name, argv);
+      require_whole_argument(request.comment, argv);
+      require_whole_argument(request.target, argv);
+      require(!request.destination || std::string_view("rla").find(*request.destination) !=
+                                          std::string_view::npos);
+      require(!request.target || ostrel::is_device_code(*request.target));
+      break;
+    case ostrel::ParseError::no_arguments:
+      require(argv.size() == 1);
+      break;
+    default: {
+      const std::string message = ostrel::parse_error_message(result);
+      require(message.starts_with("\nERROR: Invalid command line argument"));
+      require(message.ends_with("\n"));
+      if (result.error == ostrel::ParseError::extra_argument) {
+        require(message == "\nERROR: Invalid command line argument: '" +
+                               std::string(result.offending) + "'\n");
+      }
+    }
+  }
+
+  for (const std::string& arg : args) {
+    check_extension_rules(arg);
+    check_field_image<8>(arg);
+    check_field_image<40>(arg);
+    // Formatting never expands a value a second time, and a text without "%" is kept as it is.
+    const std::string formatted = ostrel::format_message(arg, {arg, arg});
+    if (arg.find('%') == std::string::npos) require(formatted == arg);
+    require(ostrel::format_message("'%s'", {arg}) == "'" + arg + "'");
+  }
+  return 0;
+}

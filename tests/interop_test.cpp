@@ -1,0 +1,178 @@
+// Interoperability with libtifiles, the file library of the TiLP link program: files it writes,
+// edited by the built ostrel, must still read back with the fields the edit asked for.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The library's headers are C, and use C's `restrict`, which C++ spells `__restrict`.
+#define restrict __restrict
+#include <glib.h>
+#include <tifiles.h>
+#undef restrict
+
+#include "tests/support/process.h"
+
+namespace ostrel::testing {
+namespace {
+
+struct Library {
+  Library() { tifiles_library_init(); }
+  ~Library() { tifiles_library_exit(); }
+};
+
+struct ContentDeleter {
+  void operator()(FileContent* content) const { tifiles_content_delete_regular(content); }
+};
+using Content = std::unique_ptr<FileContent, ContentDeleter>;
+
+struct Original {
+  CalcModel model;
+  std::uint8_t type;
+  std::string folder, name, comment;
+  std::uint8_t attr;
+  Bytes data;  // the variable data: two size bytes (big-endian), then the body
+};
+
+Bytes variable_data(const std::string& body) {
+  Bytes data(body.size() + 2);
+  data[0] = static_cast<std::uint8_t>(body.size() >> 8);
+  data[1] = static_cast<std::uint8_t>(body.size());
+  std::copy(body.begin(), body.end(), data.begin() + 2);
+  return data;
+}
+
+// Writes `original` with libtifiles into `dir`; returns the name libtifiles chose.
+std::string write_with_libtifiles(const ScratchDir& dir, const Original& original) {
+  Content content(tifiles_content_create_regular(original.model));
+  std::memset(content->comment, 0, sizeof content->comment);
+  original.comment.copy(content->comment, sizeof content->comment - 1);
+  VarEntry* entry = tifiles_ve_create_alloc_data(static_cast<uint32_t>(original.data.size()));
+  original.folder.copy(entry->folder, sizeof entry->folder - 1);
+  original.name.copy(entry->name, sizeof entry->name - 1);
+  entry->type = original.type;
+  entry->attr = original.attr;
+  entry->size = static_cast<uint32_t>(original.data.size());
+  std::memcpy(entry->data, original.data.data(), original.data.size());
+  tifiles_content_add_entry(content.get(), entry);
+  // Without a file name, libtifiles names the file itself (<folder>.<name>.<extension>), in the
+  // working directory.
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  char* written = nullptr;
+  const int result = tifiles_file_write_regular(nullptr, content.get(), &written);
+  std::filesystem::current_path(previous);
+  if (result != 0 || written == nullptr) {
+    ADD_FAILURE() << "libtifiles could not write the file";
+    return {};
+  }
+  const std::string name = std::filesystem::path(written).filename().string();
+  g_free(written);
+  return name;
+}
+
+// One edit and what libtifiles must read afterwards.
+struct Edit {
+  std::vector<std::string> flags;
+  std::optional<std::string> folder = {}, name = {}, comment = {};  // expected; none: unchanged
+  std::optional<std::uint8_t> attr = {};  // expected, in libtifiles' terms
+  std::optional<std::string> target = {};
+};
+
+const std::string long_comment = "a comment that goes on well beyond forty bytes";
+
+const std::vector<Edit> edits = {
+    {{"-d", "r"}, {}, {}, {}, ATTRB_NONE},
+    {{"-d", "l"}, {}, {}, {}, ATTRB_LOCKED},
+    {{"-d", "a"}, {}, {}, {}, ATTRB_ARCHIVED},
+    {{"-fo", "games"}, "games"},
+    {{"-fo", "-"}, ""},
+    {{"-fo", "abcdefghij"}, "abcdefgh"},
+    {{"-fo", ""}, ""},
+    {{"-fi", "tetris"}, {}, "tetris"},
+    {{"-fi", "abcdefgh"}, {}, "abcdefgh"},
+    {{"-fi", "verylongname"}, {}, "verylong"},
+    {{"-fi", ""}, {}, ""},
+    {{"-c", "built by make"}, {}, {}, "built by make"},
+    {{"-c", long_comment}, {}, {}, long_comment.substr(0, 40)},
+    {{"-c", ""}, {}, {}, ""},
+    {{"-ti", "89"}, {}, {}, {}, {}, "89"},
+    {{"-ti", "9x"}, {}, {}, {}, {}, "9x"},
+    {{"-ti", "v2"}, {}, {}, {}, {}, "v2"},
+    {{"-d", "a", "-fo", "-", "-fi", "prog", "-c", "shipped", "-ti", "v2"}, "", "prog", "shipped",
+     ATTRB_ARCHIVED, "v2"},
+    {{"-ti", "89", "-c", long_comment, "-fi", "abcdefghij", "-fo", "lib", "-d", "l"}, "lib",
+     "abcdefgh", long_comment.substr(0, 40), ATTRB_LOCKED, "89"},
+};
+
+std::string retargeted(const std::string& name, const std::optional<std::string>& target) {
+  if (!target) return name;
+  std::string result = name;
+  result.replace(result.size() - 3, 2, *target);
+  return result;
+}
+
+TEST(Interop, LibtifilesReadsEditedFiles) {
+  Library library;
+  const std::vector<Original> originals = {
+      {CALC_TI89, 0x12, "main", "game", "a program", ATTRB_NONE, variable_data("\x00\x01\xE5")},
+      {CALC_TI89, 0x0C, "strings", "hello", "", ATTRB_ARCHIVED,
+       variable_data(std::string("\0Hello\0\x2D", 8))},
+      {CALC_TI92P, 0x21, "asm", "tool", "an assembly program", ATTRB_LOCKED,
+       variable_data(std::string("\x4E\x75\x00\x00\xF3", 5))},
+      {CALC_TI92P, 0x0B, "notes", "todo", "text", ATTRB_NONE,
+       variable_data(std::string("\0\x01 line\0\xE0", 9))},
+      {CALC_V200, 0x12, "main", "v2prog", "for the Voyage", ATTRB_NONE,
+       variable_data(std::string(300, '\x41'))},
+      {CALC_V200, 0x0C, "abcdefgh", "abcdefgh", std::string(40, 'x'), ATTRB_NONE,
+       variable_data(std::string("\0s\0\x2D", 4))},
+  };
+  int checked = 0;
+  for (const Original& original : originals) {
+    for (const Edit& edit : edits) {
+      ScratchDir dir;
+      const std::string before = write_with_libtifiles(dir, original);
+      ASSERT_FALSE(before.empty());
+      std::vector<std::string> args = edit.flags;
+      args.insert(args.begin(), "-q");
+      args.push_back(before);
+      SCOPED_TRACE(before + " edited with " + ::testing::PrintToString(edit.flags));
+      const Outcome run = run_ostrel({args, dir.path()});
+      ASSERT_EQ(run.status, 0) << run.err;
+
+      const std::string after = retargeted(before, edit.target);
+      ASSERT_EQ(list_dir(dir.path()), std::vector<std::string>{after});
+      const std::string path = (dir / after).string();
+      Content read(tifiles_content_create_regular(CALC_NONE));
+      ASSERT_EQ(tifiles_file_read_regular(path.c_str(), read.get()), 0);
+      EXPECT_EQ(read->checksum, read->stored_checksum) << "checksum no longer holds";
+      ASSERT_EQ(read->num_entries, 1u);
+      const VarEntry& entry = *read->entries[0];
+      EXPECT_EQ(std::string(entry.folder), edit.folder.value_or(original.folder));
+      EXPECT_EQ(std::string(entry.name), edit.name.value_or(original.name));
+      EXPECT_EQ(std::string(read->comment), edit.comment.value_or(original.comment));
+      EXPECT_EQ(entry.attr, edit.attr.value_or(original.attr));
+      EXPECT_EQ(entry.type, original.type);
+      ASSERT_EQ(entry.size, original.data.size());
+      EXPECT_EQ(Bytes(entry.data, entry.data + entry.size), original.data);
+
+      // The signature gives the family (the TI-92 Plus and the Voyage 200 share one); the name's
+      // extension gives the device.
+      const std::string target = edit.target.value_or(original.model == CALC_TI89    ? "89"
+                                                      : original.model == CALC_TI92P ? "9x"
+                                                                                     : "v2");
+      EXPECT_EQ(read->model, target == "89" ? CALC_TI89 : CALC_TI92P);
+      const CalcModel by_name = target == "89" ? CALC_TI89 : target == "9x" ? CALC_TI92P : CALC_V200;
+      EXPECT_EQ(tifiles_file_get_model(path.c_str()), by_name);
+      ++checked;
+    }
+  }
+  std::printf("interop: %d edited files read back with libtifiles\n", checked);
+}
+
+}  // namespace
+}  // namespace ostrel::testing

@@ -1,0 +1,329 @@
+// Property test: random files and random command lines against a model of the tool's behaviour.
+// Each case runs the built binary and checks exact output, status, file name and bytes.
+//
+//   OSTREL_PROPERTY_CASES=n   number of cases (default 1000)
+//   OSTREL_PROPERTY_SEED=s    run the single case with seed s (a failure prints its seed)
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/process.h"
+#include "tests/support/texts.h"
+
+namespace ostrel::testing {
+namespace {
+
+constexpr std::uint64_t base_seed = 20261208;
+
+const std::string usage_text =
+    "\nUsage: ostrel [flags] <infile>\n\n\n"
+    "       -d <dest>   ... set the destination according <dest>:\n"
+    "                        r .. RAM\n"
+    "                        l .. RAM, locked\n"
+    "                        a .. archive\n"
+    "       -fo <name>  ... on-calc foldername (up to 8 characters)\n"
+    "                       NOTE: use '-fo -' to send the file to the\n"
+    "                             current folder of the receiving unit\n"
+    "       -fi <name>  ... on-calc filename (up to 8 characters)\n"
+    "       -c <str>    ... file comment (up to 40 characters)\n"
+    "       -ti <calc>  ... set target device according <calc>:\n"
+    "                        89 .. TI-89 (Titanium)\n"
+    "                        9x .. TI-92 Plus\n"
+    "                        v2 .. Voyage 200\n"
+    "       -n_extcheck ... skip file extention check\n"
+    "       -q          ... don't output standard messages\n"
+    "\n"
+    "       <infile>    ... input file\n"
+    "\n";
+
+// ---- Generation -------------------------------------------------------------------------------
+
+struct Case {
+  std::vector<std::string> args;
+  std::string file_name;
+  Bytes content;
+};
+
+class Generator {
+ public:
+  explicit Generator(std::uint64_t seed) : rng_(seed) {}
+
+  Case make() {
+    Case c;
+    c.file_name = file_name();
+    c.content = bytes(pick({0, 1, 10, 73, 74, 82, 88, 120, 300}), 0, 255);
+    if (chance(2)) {
+      c.args = {};  // no arguments at all
+      return c;
+    }
+    const int options = static_cast<int>(below(8));
+    const std::size_t path_at = below(static_cast<std::uint64_t>(options) + 1);
+    for (int i = 0; i <= options; ++i) {
+      if (static_cast<std::size_t>(i) == path_at && !chance(3)) c.args.push_back(c.file_name);
+      if (i < options) add_option(c.args);
+    }
+    if (chance(3)) c.args.push_back(chance(50) ? "" : "other.89p");  // a second positional
+    if (chance(3)) c.args.push_back(pick<std::string>({"-d", "-fo", "-fi", "-c", "-ti"}));
+    return c;
+  }
+
+ private:
+  std::uint64_t below(std::uint64_t n) { return n == 0 ? 0 : rng_() % n; }
+  bool chance(int percent) { return below(100) < static_cast<std::uint64_t>(percent); }
+  template <typename T>
+  T pick(std::initializer_list<T> items) {
+    return *(items.begin() + below(items.size()));
+  }
+
+  Bytes bytes(std::size_t length, int low, int high) {
+    Bytes out(length);
+    for (auto& b : out) b = static_cast<std::uint8_t>(low + static_cast<int>(below(high - low + 1)));
+    return out;
+  }
+
+  std::string text(std::size_t length) {
+    const Bytes raw = chance(30) ? bytes(length, 1, 255) : bytes(length, 'a', 'z');
+    return std::string(raw.begin(), raw.end());
+  }
+
+  std::string file_name() {
+    static const char* const known[] = {"89p", "89s", "89z", "9xa", "9xp", "9xz", "v2p", "v2s",
+                                        "v2t", "89g", "9xy", "v2u"};
+    const std::string base = pick<std::string>({"game", "my.game", "a b", "x", "-q", "%s"});
+    if (chance(85)) return base + "." + known[below(std::size(known))];
+    return pick<std::string>({"game.txt", "PROG.89P", "game.89", "game.", "game", "g.92p"});
+  }
+
+  // A value of a text field: empty, at the field width, over it, raw bytes, or option-like.
+  std::string text_value(std::size_t width) {
+    switch (below(7)) {
+      case 0: return "";
+      case 1: return text(width);
+      case 2: return text(width + 1 + below(30));
+      case 3: return text(1 + below(width));
+      case 4: return pick<std::string>({"-q", "-d", "-fo", "-c", "-ti", "-n_extcheck", "--", "-x"});
+      case 5: return "-";
+      default: return text(below(60));
+    }
+  }
+
+  void add_option(std::vector<std::string>& args) {
+    switch (below(7)) {
+      case 0: args.push_back("-q"); break;
+      case 1: args.push_back("-n_extcheck"); break;
+      case 2:
+        args.push_back("-d");
+        args.push_back(chance(90) ? pick<std::string>({"r", "l", "a", "ram", "lock", "archive"})
+                                  : pick<std::string>({"", "R", "x", "-q", "\xff"}));
+        break;
+      case 3: args.push_back("-fo"); args.push_back(text_value(8)); break;
+      case 4: args.push_back("-fi"); args.push_back(text_value(8)); break;
+      case 5: args.push_back("-c"); args.push_back(text_value(40)); break;
+      default:
+        args.push_back("-ti");
+        args.push_back(chance(92) ? pick<std::string>({"89", "9x", "v2"})
+                                  : pick<std::string>({"", "92", "V2", "89p", "9"}));
+    }
+  }
+
+  std::mt19937_64 rng_;
+};
+
+// ---- Model ------------------------------------------------------------------------------------
+
+struct Expected {
+  std::string out, err;
+  int status = 0;
+  std::string file_name;
+  Bytes content;
+};
+
+struct Request {
+  std::optional<std::string> path, folder, name, comment, target;
+  std::optional<char> dest;
+  bool quiet = false, skip = false;
+};
+
+bool known_extension(const std::string& path) {
+  const auto dot = path.rfind('.');
+  if (dot == std::string::npos) return false;
+  const std::string ext = path.substr(dot + 1);
+  return ext.size() == 3 && (ext.starts_with("89") || ext.starts_with("9x") || ext.starts_with("v2")) &&
+         std::string("agdcefiklmpstuxyz").find(ext[2]) != std::string::npos;
+}
+
+void put(Bytes& file, std::size_t offset, const std::string& bytes) {
+  if (file.size() < offset + bytes.size()) file.resize(offset + bytes.size(), 0);
+  std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<long>(offset));
+}
+
+std::string field(const std::string& value, std::size_t width) {
+  std::string image = value.substr(0, width);
+  image.resize(width, '\0');
+  return image;
+}
+
+Expected model(const Case& c) {
+  Expected e;
+  e.file_name = c.file_name;
+  e.content = c.content;
+  e.status = 1;
+  if (c.args.empty()) {
+    e.out = banner + usage_text;
+    return e;
+  }
+  const std::string missing = "\nERROR: Invalid command line arguments, missing ";
+  const std::string invalid = "\nERROR: Invalid command line arguments, invalid ";
+  Request r;
+  for (std::size_t i = 0; i < c.args.size(); ++i) {
+    const std::string& a = c.args[i];
+    const bool has_value = i + 1 < c.args.size();
+    auto fail = [&](const std::string& message) {
+      e.out = banner;
+      e.err = message;
+      return e;
+    };
+    if (a == "-q") {
+      r.quiet = true;
+    } else if (a == "-n_extcheck") {
+      r.skip = true;
+    } else if (a == "-d") {
+      if (!has_value) return fail(missing + "<dest> for '-d <dest>'!\n");
+      const std::string& v = c.args[++i];
+      if (v.empty() || (v[0] != 'r' && v[0] != 'l' && v[0] != 'a')) {
+        return fail(invalid + "<dest> for '-d <dest>'!\n");
+      }
+      r.dest = v[0];
+    } else if (a == "-fo" || a == "-fi" || a == "-c") {
+      if (!has_value) {
+        return fail(missing + (a == "-c" ? "<str> for '-c <str>'!\n" : "<name> for '" + a + " <name>'!\n"));
+      }
+      (a == "-fo" ? r.folder : a == "-fi" ? r.name : r.comment) = c.args[++i];
+    } else if (a == "-ti") {
+      if (!has_value) return fail(missing + "<calc> for '-ti <calc>'!\n");
+      const std::string& v = c.args[++i];
+      if (v != "89" && v != "9x" && v != "v2") return fail(invalid + "<calc> for '-ti <calc>'!\n");
+      r.target = v;
+    } else if (r.path) {
+      return fail("\nERROR: Invalid command line argument: '" + a + "'\n");
+    } else {
+      r.path = a;
+    }
+  }
+  if (!r.path) {
+    e.out = banner + usage_text;
+    e.err = "\nERROR: Invalid command line arguments, missing <infile>!\n";
+    return e;
+  }
+  if (!r.quiet) e.out = banner;
+  if (r.skip) {
+    e.out += "\nWARNING: File extention is not checked!";
+  } else if (!known_extension(*r.path)) {
+    e.err = "\nERROR: Wrong file extention!\n";
+    return e;
+  }
+  if (*r.path != c.file_name) {
+    e.err = cannot_open(*r.path);
+    return e;
+  }
+  int task = 0;
+  auto task_line = [&](const std::string& text) {
+    ++task;
+    if (!r.quiet) e.out += "\nTask 0" + std::to_string(task) + ": " + text;
+  };
+  if (r.dest) {
+    const char code = *r.dest == 'r' ? 0 : *r.dest == 'l' ? 1 : 2;
+    task_line(std::string("Destination set to '") +
+              (code == 0 ? "RAM" : code == 1 ? "RAM, locked" : "Archive") + "'.");
+    put(e.content, 73, std::string(1, code));
+  }
+  auto text_task = [&](const std::string& value, std::size_t width, std::size_t offset,
+                       const std::string& warning, const std::string& line) {
+    if (value.size() > width) e.out += "\nWARNING: " + warning + " exceeds " + std::to_string(width) + " bytes. Truncated to fit!";
+    task_line(line);
+    put(e.content, offset, field(value, width));
+  };
+  if (r.folder && *r.folder == "-") {
+    task_line("Send file to current folder of receiving unit.");
+    put(e.content, 10, std::string(1, '\0'));
+  } else if (r.folder) {
+    text_task(*r.folder, 8, 10, "<foldername>", "On-calc folder set to '" + r.folder->substr(0, 8) + "'.");
+  }
+  if (r.name) {
+    text_task(*r.name, 8, 64, "<filename>", "On-calc filename set to '" + r.name->substr(0, 8) + "'.");
+  }
+  if (r.comment) text_task(*r.comment, 40, 18, "<comment>", "File comment set.");
+  if (r.target) {
+    put(e.content, 0, *r.target == "89" ? "**TI89**" : "**TI92P*");
+    if (r.skip) {
+      e.out += "\nWARNING: Target device changed, but fileextension is left unmodified!";
+    } else {
+      e.file_name.replace(e.file_name.size() - 3, 2, *r.target);
+    }
+    task_line("Target device set to '" + *r.target + "'");
+  }
+  if (task == 0) e.err = nothing_to_do;
+  if (!r.quiet) e.out += "\n";
+  e.status = 0;
+  return e;
+}
+
+// ---- The property -----------------------------------------------------------------------------
+
+std::string describe(const std::vector<std::string>& args) {
+  std::string text;
+  for (const std::string& a : args) text += " '" + a + "'";
+  return text;
+}
+
+TEST(Property, RandomFilesAndCommandLinesMatchTheModel) {
+  std::vector<std::uint64_t> seeds;
+  if (const char* one = std::getenv("OSTREL_PROPERTY_SEED")) {
+    seeds.push_back(std::strtoull(one, nullptr, 10));
+  } else {
+    const char* count = std::getenv("OSTREL_PROPERTY_CASES");
+    const std::uint64_t cases = count ? std::strtoull(count, nullptr, 10) : 1000;
+    for (std::uint64_t i = 0; i < cases; ++i) seeds.push_back(base_seed + i);
+  }
+  int failures = 0;
+  int edited = 0;
+  int completed = 0;
+  for (const std::uint64_t seed : seeds) {
+    const Case c = Generator(seed).make();
+    const Expected expected = model(c);
+    ScratchDir dir;
+    write_bytes(dir / c.file_name, c.content);
+    const Outcome got = run_ostrel({c.args, dir.path()});
+    const std::vector<std::string> names = list_dir(dir.path());
+    const bool ok = got.status == expected.status && got.out == expected.out &&
+                    got.err == expected.err && names == std::vector<std::string>{expected.file_name} &&
+                    read_bytes(dir / expected.file_name) == expected.content;
+    if (!ok) {
+      ++failures;
+      ADD_FAILURE() << "seed " << seed << " (rerun with OSTREL_PROPERTY_SEED=" << seed
+                    << "): ostrel" << describe(c.args) << " on '" << c.file_name << "' ("
+                    << c.content.size() << " bytes)\n  status " << got.status << ", expected "
+                    << expected.status << "\n  out " << ::testing::PrintToString(got.out)
+                    << "\n  expected " << ::testing::PrintToString(expected.out) << "\n  err "
+                    << ::testing::PrintToString(got.err) << "\n  expected "
+                    << ::testing::PrintToString(expected.err);
+      if (failures >= 5) break;
+    }
+    if (expected.status == 0) ++completed;
+    if (expected.status == 0 && expected.content != c.content) ++edited;
+  }
+  std::printf("property: %zu cases from seed %llu: %d completed (%d changed the file), %zu ended "
+              "with status 1\n",
+              seeds.size(), static_cast<unsigned long long>(seeds.front()), completed, edited,
+              seeds.size() - static_cast<std::size_t>(completed));
+}
+
+}  // namespace
+}  // namespace ostrel::testing
