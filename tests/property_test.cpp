@@ -22,27 +22,6 @@ namespace {
 
 constexpr std::uint64_t base_seed = 20261208;
 
-const std::string usage_text =
-    "\nUsage: ostrel [flags] <infile>\n\n\n"
-    "       -d <dest>   ... set the destination according <dest>:\n"
-    "                        r .. RAM\n"
-    "                        l .. RAM, locked\n"
-    "                        a .. archive\n"
-    "       -fo <name>  ... on-calc foldername (up to 8 characters)\n"
-    "                       NOTE: use '-fo -' to send the file to the\n"
-    "                             current folder of the receiving unit\n"
-    "       -fi <name>  ... on-calc filename (up to 8 characters)\n"
-    "       -c <str>    ... file comment (up to 40 characters)\n"
-    "       -ti <calc>  ... set target device according <calc>:\n"
-    "                        89 .. TI-89 (Titanium)\n"
-    "                        9x .. TI-92 Plus\n"
-    "                        v2 .. Voyage 200\n"
-    "       -n_extcheck ... skip file extention check\n"
-    "       -q          ... don't output standard messages\n"
-    "\n"
-    "       <infile>    ... input file\n"
-    "\n";
-
 // ---- Generation -------------------------------------------------------------------------------
 
 struct Case {
@@ -176,7 +155,7 @@ Expected model(const Case& c) {
   e.content = c.content;
   e.status = 1;
   if (c.args.empty()) {
-    e.out = banner + usage_text;
+    e.out = banner + expected_usage();
     return e;
   }
   const std::string missing = "\nERROR: Invalid command line arguments, missing ";
@@ -218,7 +197,7 @@ Expected model(const Case& c) {
     }
   }
   if (!r.path) {
-    e.out = banner + usage_text;
+    e.out = banner + expected_usage();
     e.err = "\nERROR: Invalid command line arguments, missing <infile>!\n";
     return e;
   }
