@@ -13,7 +13,7 @@ enum class Option { quiet, skip_ext_check, destination, folder, var_name, commen
 
 struct OptionSpec {
   std::string_view name;
-  Option option;
+  Option id;
   ParseError missing_value;  // none for an option without a value
 };
 
@@ -29,8 +29,8 @@ constexpr std::array<OptionSpec, 7> option_table = {{
 }};
 
 const OptionSpec* find_option(std::string_view argument) {
-  for (const OptionSpec& spec : option_table) {
-    if (spec.name == argument) return &spec;
+  for (const OptionSpec& option : option_table) {
+    if (option.name == argument) return &option;
   }
   return nullptr;
 }
@@ -68,24 +68,24 @@ ParseResult parse_command_line(int argc, const char* const* argv) {
   EditRequest& request = result.request;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
-    const OptionSpec* spec = find_option(argument);
-    if (spec == nullptr) {
+    const OptionSpec* option = find_option(argument);
+    if (option == nullptr) {
       if (request.input_path) {
         result.error = ParseError::extra_argument;
         result.offending = argument;
         return result;
       }
       request.input_path = argument;
-    } else if (spec->option == Option::quiet) {
+    } else if (option->id == Option::quiet) {
       request.quiet = true;
-    } else if (spec->option == Option::skip_ext_check) {
+    } else if (option->id == Option::skip_ext_check) {
       request.skip_ext_check = true;
     } else {
       if (i + 1 == argc) {
-        result.error = spec->missing_value;
+        result.error = option->missing_value;
         return result;
       }
-      result.error = apply_value(request, spec->option, argv[++i]);
+      result.error = apply_value(request, option->id, argv[++i]);
       if (result.error != ParseError::none) return result;
     }
   }

@@ -53,10 +53,10 @@ struct Run {
 bool destination_task(Run& run, VarFile& file) {
   if (!run.request.destination) return true;
   ++run.task_count;
-  for (const DestinationSpec& spec : destinations) {
-    if (spec.letter != *run.request.destination) continue;
-    run.task_line(spec.task_line);
-    return write_attribute(file, spec.code);
+  for (const DestinationSpec& entry : destinations) {
+    if (entry.letter != *run.request.destination) continue;
+    run.task_line(entry.task_line);
+    return write_attribute(file, entry.code);
   }
   return true;  // the parse admits no other letter
 }

@@ -14,14 +14,14 @@ namespace {
 
 // Every field the tool writes is full, so that a short write or a missing zero shows.
 VarSpec full_fields() {
-  VarSpec spec;
-  spec.signature = "**TI92P*";
-  spec.folder = "ABCDEFGH";
-  spec.comment = std::string(40, 'C');
-  spec.name = "NAMENAME";
-  spec.attribute = 3;
-  spec.body = string_body("payload");
-  return spec;
+  VarSpec var;
+  var.signature = "**TI92P*";
+  var.folder = "ABCDEFGH";
+  var.comment = std::string(40, 'C');
+  var.name = "NAMENAME";
+  var.attribute = 3;
+  var.body = string_body("payload");
+  return var;
 }
 
 struct Patch {

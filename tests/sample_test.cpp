@@ -13,9 +13,9 @@ TEST(Sample, IsWhatTheFixtureBuilds) {
 }
 
 TEST(Fixture, LayoutOfAStringVariable) {
-  VarSpec spec;
-  spec.body = string_body("AB");  // 00 41 42 00 2D
-  const Bytes file = build_var_file(spec);
+  VarSpec var;
+  var.body = string_body("AB");  // 00 41 42 00 2D
+  const Bytes file = build_var_file(var);
   ASSERT_EQ(file.size(), 88u + 7u);
   EXPECT_EQ(std::string(file.begin(), file.begin() + 8), "**TI89**");
   EXPECT_EQ(file[76], 95);  // file length, little-endian

@@ -16,22 +16,22 @@ void put_le(Bytes& file, std::size_t offset, std::uint32_t value, int width) {
 
 }  // namespace
 
-Bytes build_var_file(const VarSpec& spec) {
+Bytes build_var_file(const VarSpec& var) {
   Bytes data;
-  data.push_back(static_cast<std::uint8_t>(spec.body.size() >> 8));
-  data.push_back(static_cast<std::uint8_t>(spec.body.size()));
-  data.insert(data.end(), spec.body.begin(), spec.body.end());
+  data.push_back(static_cast<std::uint8_t>(var.body.size() >> 8));
+  data.push_back(static_cast<std::uint8_t>(var.body.size()));
+  data.insert(data.end(), var.body.begin(), var.body.end());
 
   Bytes file(86, 0);
-  put_field(file, 0, 8, spec.signature);
+  put_field(file, 0, 8, var.signature);
   file[8] = 0x01;
-  put_field(file, 10, 8, spec.folder);
-  put_field(file, 18, 40, spec.comment);
+  put_field(file, 10, 8, var.folder);
+  put_field(file, 18, 40, var.comment);
   put_le(file, 58, 1, 2);   // entry count
   put_le(file, 60, 82, 4);  // data offset
-  put_field(file, 64, 8, spec.name);
-  file[72] = spec.type;
-  file[73] = spec.attribute;
+  put_field(file, 64, 8, var.name);
+  file[72] = var.type;
+  file[73] = var.attribute;
   put_le(file, 76, static_cast<std::uint32_t>(88 + data.size()), 4);
   file[80] = 0xA5;
   file[81] = 0x5A;
@@ -53,11 +53,11 @@ Bytes string_body(const std::string& text) {
 }
 
 VarSpec sample_spec() {
-  VarSpec spec;
-  spec.comment = "ostrel sample: a string variable";
-  spec.name = "hello";
-  spec.body = string_body("Hello from ostrel");
-  return spec;
+  VarSpec var;
+  var.comment = "ostrel sample: a string variable";
+  var.name = "hello";
+  var.body = string_body("Hello from ostrel");
+  return var;
 }
 
 }  // namespace ostrel::testing

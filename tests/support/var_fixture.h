@@ -20,7 +20,7 @@ struct VarSpec {
 };
 
 /// The whole file: header, data (size, big-endian, then body) and checksum.
-Bytes build_var_file(const VarSpec& spec);
+Bytes build_var_file(const VarSpec& var);
 
 /// The data body of a string variable holding `text`.
 Bytes string_body(const std::string& text);
