@@ -107,14 +107,18 @@ TEST(WriteFailure, FileSizeLimit) {
   }
 }
 
-// Runs as an unprivileged user when the tests run as root, since root may write anything.
-// Returns false when that is needed but impossible here: no privilege to drop, or the built
-// binary or the scratch folder out of that user's reach (a build tree under /root, say).
-bool unprivileged(Invocation& inv) {
+// Runs as an unprivileged user when the tests run as root, since root may write anything. The
+// binary is run from a copy beside the scratch folder, in case the build tree is out of that
+// user's reach (under /root, say). Returns false when the privilege drop is impossible here.
+bool unprivileged(Invocation& inv, const ScratchDir& binary_dir) {
   if (::geteuid() != 0) return true;
   inv.run_as = 65534;  // nobody
+  inv.binary = binary_dir / "ostrel";
+  std::filesystem::copy_file(ostrel_binary(), inv.binary);
+  std::filesystem::permissions(binary_dir.path(), std::filesystem::perms(0755));
   Invocation probe{{}, inv.cwd};  // no arguments: prints the usage and changes nothing
   probe.run_as = inv.run_as;
+  probe.binary = inv.binary;
   return run_ostrel(probe).status == 1;
 }
 
@@ -126,7 +130,8 @@ TEST(Permission, ReadOnlyFileCannotBeOpened) {
   std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
   std::filesystem::permissions(dir / "game.89p", std::filesystem::perms(0444));
   Invocation inv{{"-d", "a", "game.89p"}, dir.path()};
-  if (!unprivileged(inv)) GTEST_SKIP() << "cannot run ostrel as an unprivileged user here";
+  ScratchDir binary_dir;
+  if (!unprivileged(inv, binary_dir)) GTEST_SKIP() << "cannot drop privileges to test permissions";
   const Outcome r = run_ostrel(inv);
   EXPECT_EQ(r.out, banner);
   EXPECT_EQ(r.err, cannot_open("game.89p"));
@@ -141,7 +146,8 @@ TEST(Permission, ReadOnlyFolderFailsTheRename) {
   std::filesystem::permissions(dir / "game.89p", std::filesystem::perms(0666));
   std::filesystem::permissions(dir.path(), std::filesystem::perms(0555));
   Invocation inv{{"-ti", "v2", "game.89p"}, dir.path()};
-  if (!unprivileged(inv)) GTEST_SKIP() << "cannot run ostrel as an unprivileged user here";
+  ScratchDir binary_dir;
+  if (!unprivileged(inv, binary_dir)) GTEST_SKIP() << "cannot drop privileges to test permissions";
   const Outcome r = run_ostrel(inv);
   std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
   EXPECT_EQ(r.out, banner);

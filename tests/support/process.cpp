@@ -35,14 +35,17 @@ namespace {
       ::_exit(125);
     }
   }
-  ::execv(OSTREL_BINARY, argv);
+  ::execv(argv[0], argv);
   ::_exit(127);
 }
 
 }  // namespace
 
+std::filesystem::path ostrel_binary() { return OSTREL_BINARY; }
+
 Outcome run_ostrel(const Invocation& inv) {
-  std::vector<char*> argv{const_cast<char*>(OSTREL_BINARY)};
+  const std::string binary = inv.binary.string();
+  std::vector<char*> argv{const_cast<char*>(binary.c_str())};
   for (const std::string& arg : inv.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   int out_pipe[2];

@@ -12,6 +12,9 @@
 
 namespace ostrel::testing {
 
+/// The built ostrel executable.
+std::filesystem::path ostrel_binary();
+
 struct Invocation {
   std::vector<std::string> args;  // after the program name
   std::filesystem::path cwd = {};
@@ -19,6 +22,7 @@ struct Invocation {
   std::optional<unsigned long> file_size_limit = {};  // RLIMIT_FSIZE, with SIGXFSZ ignored
   std::optional<uid_t> run_as = {};                 // user (and group of the same number) to drop to
   int timeout_ms = 20000;
+  std::filesystem::path binary = ostrel_binary();  // the program to run
 };
 
 struct Outcome {
