@@ -17,7 +17,6 @@ inline constexpr std::uint64_t comment_offset = 18;
 inline constexpr std::uint64_t var_name_offset = 64;
 inline constexpr std::uint64_t attribute_offset = 73;
 
-inline constexpr std::size_t signature_width = 8;
 inline constexpr std::size_t folder_width = 8;
 inline constexpr std::size_t comment_width = 40;
 inline constexpr std::size_t var_name_width = 8;

@@ -27,8 +27,6 @@ class VarFile {
   /// Closes the file; returns false when the close reports an error. Later calls do nothing.
   [[nodiscard]] bool close();
 
-  bool is_open() const { return fd_ >= 0; }
-
  private:
   explicit VarFile(int fd) : fd_(fd) {}
   int fd_;
