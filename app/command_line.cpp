@@ -39,9 +39,7 @@ const OptionSpec* find_option(std::string_view argument) {
 ParseError apply_value(EditRequest& request, Option option, std::string_view value) {
   switch (option) {
     case Option::destination:
-      if (value.empty() || (value[0] != 'r' && value[0] != 'l' && value[0] != 'a')) {
-        return ParseError::invalid_dest;
-      }
+      if (value.empty() || find_destination(value[0]) == nullptr) return ParseError::invalid_dest;
       request.destination = value[0];
       break;
     case Option::folder: request.folder = value; break;
@@ -89,6 +87,7 @@ ParseResult parse_command_line(int argc, const char* const* argv) {
       if (result.error != ParseError::none) return result;
     }
   }
+  if (!request.input_path) result.error = ParseError::missing_input_path;
   return result;
 }
 
@@ -102,6 +101,7 @@ std::string parse_error_message(const ParseResult& result) {
     case ParseError::missing_target: return std::string(msg::missing_target);
     case ParseError::invalid_target: return std::string(msg::invalid_target);
     case ParseError::extra_argument: return format_message(msg::extra_argument, {result.offending});
+    case ParseError::missing_input_path: return std::string(msg::missing_infile);
     case ParseError::none:
     case ParseError::no_arguments: break;
   }

@@ -19,6 +19,7 @@ enum class ParseError {
   missing_target,
   invalid_target,
   extra_argument,    // a second positional argument
+  missing_input_path,  // the arguments were read, but none was left for the input path
 };
 
 struct ParseResult {
@@ -28,10 +29,9 @@ struct ParseResult {
 };
 
 /// Reads the arguments (argv[0] is the program name) into a request; stops at the first error.
-/// An input path is not demanded here.
 ParseResult parse_command_line(int argc, const char* const* argv);
 
-/// The message for a parse error other than none and no_arguments.
+/// The message on standard error for a parse error; empty for none and no_arguments.
 std::string parse_error_message(const ParseResult& result);
 
 /// The two banner lines.

@@ -1,23 +1,10 @@
 #include "app/console.h"
 
-#include <cerrno>
 #include <cstring>
-
-#include <unistd.h>
 
 namespace ostrel {
 
 namespace {
-
-// The console is best effort: a closed or full output stream must not stop the edit.
-void write_all(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
 
 // Hands `sink` the pieces of `pattern` with its placeholders replaced by `args`. A placeholder
 // without a value left, and any other "%", is kept as text.
@@ -61,7 +48,7 @@ void Console::out(std::string_view text) {
   if (text.size() > pending_.size() - used_) {
     flush();
     if (text.size() > pending_.size()) {
-      write_all(out_fd_, text);
+      write_stream(out_fd_, text);
       return;
     }
   }
@@ -75,11 +62,11 @@ void Console::out(std::string_view pattern, MessageArgs args) {
 
 void Console::err(std::string_view text) {
   flush();
-  write_all(err_fd_, text);
+  write_stream(err_fd_, text);
 }
 
 void Console::flush() {
-  write_all(out_fd_, {pending_.data(), used_});
+  write_stream(out_fd_, {pending_.data(), used_});
   used_ = 0;
 }
 

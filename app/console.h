@@ -19,6 +19,17 @@ std::string format_message(std::string_view pattern, MessageArgs args);
 /// `number` in decimal with at least two digits, as "%02i" prints it.
 std::string two_digits(int number);
 
+// The platform's side of the console, one file per OS.
+
+/// Readies the standard streams before anything else is opened: a closed one is opened on the
+/// null device (so no file can take its number and receive console text), and a reader that has
+/// gone away makes writes fail instead of ending the process. False when that is impossible.
+[[nodiscard]] bool claim_standard_streams();
+
+/// Writes all of `text` to stream `fd` (1 or 2) as far as it goes; the console is best effort,
+/// so a closed, full or abandoned stream never stops an edit.
+void write_stream(int fd, std::string_view text);
+
 class Console {
  public:
   explicit Console(int out_fd = 1, int err_fd = 2) : out_fd_(out_fd), err_fd_(err_fd) {}

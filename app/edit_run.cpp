@@ -1,7 +1,6 @@
 #include "app/edit_run.h"
 
 #include <array>
-#include <cstdint>
 #include <new>
 #include <optional>
 #include <string>
@@ -17,157 +16,165 @@ namespace ostrel {
 
 namespace {
 
-struct DestinationSpec {
-  char letter;
-  std::uint8_t code;
-  std::string_view task_line;
+// What ends a run early. Each step returns one; run_edits reports it.
+enum class Failure {
+  none,
+  wrong_extension,
+  cannot_open,
+  cannot_write,
+  cannot_rename,
+  out_of_memory,  // no memory for the new file name; nothing is reported
 };
 
-constexpr std::array<DestinationSpec, 3> destinations = {{
-    {'r', 0, msg::task_ram},
-    {'l', 1, msg::task_ram_locked},
-    {'a', 2, msg::task_archive},
-}};
-
-// The state of one pass over the tasks.
+// The state of one run.
 struct Run {
   const EditRequest& request;
   Console& console;
   const char* path;  // the input path; zero-terminated, see EditRequest
   int task_count = 0;
   bool ext_checked = false;  // the extension was checked and is a known one
+  std::string new_path = {};  // the name the target task gives the file; empty when it keeps its own
 
   // Writes the task line of the task just counted, unless quiet.
   void task_line(std::string_view pattern, std::string_view value = {}) {
     if (!request.quiet) console.out(pattern, {two_digits(task_count), value});
   }
-
-  RunStatus write_failed() {
-    console.err(format_message(msg::cannot_write, {path}));
-    return RunStatus::failed;
-  }
 };
 
-// Each task returns false when a write to the file failed.
-
-bool destination_task(Run& run, VarFile& file) {
-  if (!run.request.destination) return true;
-  ++run.task_count;
-  for (const DestinationSpec& entry : destinations) {
-    if (entry.letter != *run.request.destination) continue;
-    run.task_line(entry.task_line);
-    return write_attribute(file, entry.code);
+// Refuses a file whose name does not end in a known extension, before anything is opened.
+Failure extension_stage(Run& run) {
+  if (run.request.skip_ext_check) {
+    run.console.out(msg::extension_not_checked);
+    return Failure::none;
   }
-  return true;  // the parse admits no other letter
+  if (!is_known_extension(extension_of(run.path))) return Failure::wrong_extension;
+  run.ext_checked = true;
+  return Failure::none;
+}
+
+// Decides the file's new name when the target task will rename it, and refuses a taken name
+// before anything is written, so that a failed rename cannot leave a signature its name
+// contradicts. The rename itself stays the last guard against a name taken meanwhile.
+Failure rename_plan(Run& run) {
+  if (!run.request.target || !run.ext_checked) return Failure::none;
+  try {
+    run.new_path = retargeted_path(run.path, *run.request.target);
+  } catch (const std::bad_alloc&) {
+    return Failure::out_of_memory;
+  }
+  if (run.new_path == run.path) run.new_path.clear();
+  if (!run.new_path.empty() && !name_is_free(run.new_path.c_str())) return Failure::cannot_rename;
+  return Failure::none;
+}
+
+// The tasks, in their fixed order. Each runs only when its field of the request is set.
+
+Failure destination_task(Run& run, VarFile& file) {
+  if (!run.request.destination) return Failure::none;
+  const Destination& destination = *find_destination(*run.request.destination);
+  ++run.task_count;
+  run.task_line(destination.task_line);
+  return write_attribute(file, destination.code) ? Failure::none : Failure::cannot_write;
 }
 
 // The folder, variable-name and comment tasks: bounded copy, warning, task line, write.
 template <std::size_t N>
-bool text_task(Run& run, VarFile& file, std::string_view value, std::string_view warning,
-               std::string_view line, bool (*write)(VarFile&, const FieldImage<N>&)) {
+Failure text_task(Run& run, VarFile& file, std::string_view value, std::string_view warning,
+                  std::string_view line, bool (*write)(VarFile&, const FieldImage<N>&)) {
   ++run.task_count;
   const FieldImage<N> image = make_field_image<N>(value);
   if (image.truncated) run.console.out(warning);
   run.task_line(line, image.text());
-  return write(file, image);
+  return write(file, image) ? Failure::none : Failure::cannot_write;
 }
 
-bool folder_task(Run& run, VarFile& file) {
+Failure folder_task(Run& run, VarFile& file) {
   const auto& folder = run.request.folder;
-  if (!folder) return true;
-  if (*folder == "-") {
-    ++run.task_count;
-    if (!clear_folder_name(file)) return false;
-    run.task_line(msg::task_current_folder);
-    return true;
+  if (!folder) return Failure::none;
+  if (*folder != "-") {
+    return text_task(run, file, *folder, msg::folder_truncated, msg::task_folder,
+                     write_folder_name);
   }
-  return text_task(run, file, *folder, msg::folder_truncated, msg::task_folder, write_folder_name);
+  ++run.task_count;
+  if (!clear_folder_name(file)) return Failure::cannot_write;
+  run.task_line(msg::task_current_folder);
+  return Failure::none;
 }
 
-bool var_name_task(Run& run, VarFile& file) {
+Failure var_name_task(Run& run, VarFile& file) {
   const auto& name = run.request.var_name;
-  return !name ||
-         text_task(run, file, *name, msg::var_name_truncated, msg::task_var_name, write_var_name);
+  if (!name) return Failure::none;
+  return text_task(run, file, *name, msg::var_name_truncated, msg::task_var_name, write_var_name);
 }
 
-bool comment_task(Run& run, VarFile& file) {
+Failure comment_task(Run& run, VarFile& file) {
   const auto& comment = run.request.comment;
-  return !comment ||
-         text_task(run, file, *comment, msg::comment_truncated, msg::task_comment, write_comment);
+  if (!comment) return Failure::none;
+  return text_task(run, file, *comment, msg::comment_truncated, msg::task_comment, write_comment);
 }
 
-// Refuses a file whose name does not end in a known extension, before anything is opened.
-bool extension_stage(Run& run) {
-  if (run.request.skip_ext_check) {
-    run.console.out(msg::extension_not_checked);
-    return true;
-  }
-  if (!is_known_extension(extension_of(*run.request.input_path))) {
-    run.console.err(msg::wrong_extension);
-    return false;
-  }
-  run.ext_checked = true;
-  return true;
-}
-
-// Gives the closed file the device prefix of the new target. Never replaces another file.
-RunStatus rename_stage(Run& run) {
+// Writes the signature and gives the file the new device prefix. The file stays open, and so
+// locked, until after the rename.
+Failure target_task(Run& run, VarFile& file) {
+  const auto& target = run.request.target;
+  if (!target) return Failure::none;
+  ++run.task_count;
+  if (!write_signature(file, *target)) return Failure::cannot_write;
   if (!run.ext_checked) {
     run.console.out(msg::extension_unmodified);
-    return RunStatus::completed;
+  } else if (!run.new_path.empty() && !rename_no_replace(run.path, run.new_path.c_str())) {
+    return Failure::cannot_rename;
   }
-  std::string new_path;
-  try {
-    new_path = retargeted_path(*run.request.input_path, *run.request.target);
-  } catch (const std::bad_alloc&) {
-    return RunStatus::out_of_memory;
-  }
-  if (new_path == *run.request.input_path) return RunStatus::completed;
-  if (!rename_no_replace(run.path, new_path.c_str())) {
-    run.console.err(format_message(msg::cannot_rename, {run.path, new_path}));
-    return RunStatus::failed;
-  }
-  return RunStatus::completed;
+  run.task_line(msg::task_target, *target);
+  return Failure::none;
 }
 
-RunStatus target_task(Run& run, VarFile& file) {
-  const auto& target = run.request.target;
-  if (!target) return RunStatus::completed;
-  ++run.task_count;
-  if (!write_signature(file, *target) || !file.close()) return run.write_failed();
-  if (const RunStatus status = rename_stage(run); status != RunStatus::completed) return status;
-  run.task_line(msg::task_target, *target);
-  return RunStatus::completed;
+using Task = Failure (*)(Run&, VarFile&);
+constexpr std::array<Task, 5> tasks = {destination_task, folder_task, var_name_task, comment_task,
+                                       target_task};
+
+// The whole run: banner, extension check, open, lock, name check, tasks, close.
+Failure edit(Run& run) {
+  if (!run.request.quiet) print_banner(run.console);
+  if (const Failure failure = extension_stage(run); failure != Failure::none) return failure;
+  std::optional<VarFile> file = VarFile::open(run.path);
+  // Another run on the same file is waited for; if it renamed the file meanwhile, the path no
+  // longer names what was opened, and this run writes nothing.
+  if (!file || !file->lock(run.path)) return Failure::cannot_open;
+  if (const Failure failure = rename_plan(run); failure != Failure::none) return failure;
+  for (const Task task : tasks) {
+    if (const Failure failure = task(run, *file); failure != Failure::none) return failure;
+  }
+  if (run.task_count == 0) run.console.err(msg::nothing_to_do);
+  if (!file->close()) return Failure::cannot_write;
+  if (!run.request.quiet) run.console.out("\n");
+  return Failure::none;
+}
+
+void report(Run& run, Failure failure) {
+  switch (failure) {
+    case Failure::wrong_extension: run.console.err(msg::wrong_extension); break;
+    case Failure::cannot_open: run.console.err(format_message(msg::cannot_open, {run.path})); break;
+    case Failure::cannot_write: run.console.err(format_message(msg::cannot_write, {run.path})); break;
+    case Failure::cannot_rename:
+      run.console.err(format_message(msg::cannot_rename, {run.path, run.new_path}));
+      break;
+    case Failure::none:
+    case Failure::out_of_memory: break;
+  }
 }
 
 }  // namespace
 
 RunStatus run_edits(const EditRequest& request, Console& console) {
-  if (!request.input_path) {
-    print_usage(console);
-    console.err(msg::missing_infile);
-    return RunStatus::failed;
-  }
   Run run{request, console, request.input_path->data()};
-  if (!request.quiet) print_banner(console);
-  if (!extension_stage(run)) return RunStatus::failed;
-
-  std::optional<VarFile> file = VarFile::open(run.path);
-  if (!file) {
-    console.err(format_message(msg::cannot_open, {run.path}));
-    return RunStatus::failed;
+  const Failure failure = edit(run);
+  report(run, failure);
+  switch (failure) {
+    case Failure::none: return RunStatus::completed;
+    case Failure::out_of_memory: return RunStatus::out_of_memory;
+    default: return RunStatus::failed;
   }
-  if (!destination_task(run, *file) || !folder_task(run, *file) || !var_name_task(run, *file) ||
-      !comment_task(run, *file)) {
-    return run.write_failed();
-  }
-  if (const RunStatus status = target_task(run, *file); status != RunStatus::completed) {
-    return status;
-  }
-  if (run.task_count == 0) console.err(msg::nothing_to_do);
-  if (!file->close()) return run.write_failed();
-  if (!request.quiet) console.out("\n");
-  return RunStatus::completed;
 }
 
 }  // namespace ostrel

@@ -5,17 +5,21 @@
 #include "app/edit_run.h"
 
 int main(int argc, char** argv) {
+  // First of all, so that the variable file can never be given a console stream's descriptor.
+  if (!ostrel::claim_standard_streams()) return 1;
   ostrel::Console console;
   const ostrel::ParseResult parsed = ostrel::parse_command_line(argc, argv);
   switch (parsed.error) {
-    case ostrel::ParseError::none: break;
+    case ostrel::ParseError::none:
+      return ostrel::run_edits(parsed.request, console) == ostrel::RunStatus::completed ? 0 : 1;
     case ostrel::ParseError::no_arguments:
+    case ostrel::ParseError::missing_input_path:
       ostrel::print_usage(console);
-      return 1;
+      break;
     default:
       ostrel::print_banner(console);
-      console.err(ostrel::parse_error_message(parsed));
-      return 1;
+      break;
   }
-  return ostrel::run_edits(parsed.request, console) == ostrel::RunStatus::completed ? 0 : 1;
+  console.err(ostrel::parse_error_message(parsed));
+  return 1;
 }

@@ -46,9 +46,6 @@ TEST(ParseCommandLine, FillsTheRequest) {
       {{"-Q"}, "-Q"},
       {{"-q "}, "-q "},
       {{""}, ""},
-      // The path consumed as a value leaves the request without one.
-      {{"-fo", "file.89p"}, {}, false, false, {}, "file.89p"},
-      {{"-q"}, {}, true},
       // Options before and after the path.
       {{"-d", "a", "f", "-fi", "prog", "-ti", "v2"}, "f", false, false, 'a', {}, "prog", {}, "v2"},
   };
@@ -95,6 +92,9 @@ TEST(ParseCommandLine, StopsAtTheFirstError) {
       {{"-x", "a.89p"}, ParseError::extra_argument, "a.89p"},
       {{"", "x"}, ParseError::extra_argument, "x"},
       {{"a", "", "-d"}, ParseError::extra_argument, ""},
+      // The path consumed as a value leaves the request without one.
+      {{"-fo", "file.89p"}, ParseError::missing_input_path},
+      {{"-q"}, ParseError::missing_input_path},
       // The first error wins: the bad value comes before the missing one.
       {{"-d", "z", "-c"}, ParseError::invalid_dest},
       {{"a", "b", "-d", "z"}, ParseError::extra_argument, "b"},

@@ -76,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ostrel::EditRequest& request = result.request;
   switch (result.error) {
     case ostrel::ParseError::none:
+      require(request.input_path.has_value());
       require_whole_argument(request.input_path, argv);
       require_whole_argument(request.folder, argv);
       require_whole_argument(request.var_name, argv);

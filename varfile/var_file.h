@@ -1,5 +1,6 @@
 #pragma once
-// The one open variable file of a run: opened for update, written at absolute offsets, closed.
+// The one open variable file of a run: opened for update, locked, written at absolute offsets,
+// closed. The platform's file calls are in one file per OS.
 
 #include <cstdint>
 #include <optional>
@@ -10,26 +11,38 @@ namespace ostrel {
 class VarFile {
  public:
   /// Opens an existing regular file (or a symbolic link to one) for reading and writing, without
-  /// creating or truncating it. Directories, FIFOs, devices and sockets are refused before they
-  /// are opened for writing, and the open never blocks.
+  /// creating or truncating it. Nothing else is ever opened for writing, even when the path is
+  /// swapped meanwhile: directories, FIFOs, devices and sockets are refused, and never waited on.
   static std::optional<VarFile> open(const char* path);
 
-  VarFile(VarFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  VarFile(VarFile&& other) noexcept
+      : fd_(other.fd_), device_(other.device_), inode_(other.inode_) {
+    other.fd_ = -1;
+  }
   VarFile& operator=(VarFile&&) = delete;
   VarFile(const VarFile&) = delete;
   VarFile& operator=(const VarFile&) = delete;
   ~VarFile();
 
+  /// Takes the file for this run alone until it is closed, waiting while another run has it,
+  /// then checks that `path` still names this file. False when it does not: the other run
+  /// renamed or replaced it, and this one must leave it alone.
+  [[nodiscard]] bool lock(const char* path);
+
   /// Writes all of `bytes` at `offset`; a file shorter than the offset grows, the gap reading as
   /// zeros. Returns false when the write did not complete.
   [[nodiscard]] bool write_at(std::uint64_t offset, std::string_view bytes);
 
-  /// Closes the file; returns false when the close reports an error. Later calls do nothing.
+  /// Closes the file, which ends the lock; returns false when the close reports an error. Later
+  /// calls do nothing.
   [[nodiscard]] bool close();
 
  private:
-  explicit VarFile(int fd) : fd_(fd) {}
+  VarFile(int fd, std::uint64_t device, std::uint64_t inode)
+      : fd_(fd), device_(device), inode_(inode) {}
   int fd_;
+  std::uint64_t device_;  // which file `fd_` is, to compare with what the path names
+  std::uint64_t inode_;
 };
 
 }  // namespace ostrel

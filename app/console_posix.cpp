@@ -1,0 +1,38 @@
+// The console on POSIX systems: standard output and standard error are descriptors 1 and 2.
+
+#include "app/console.h"
+
+#include <cerrno>
+#include <csignal>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace ostrel {
+
+bool claim_standard_streams() {
+  // Without this, a reader that has gone away (ostrel ... | true) kills the run with SIGPIPE in
+  // the middle of its report, and the exit status no longer says what happened to the file.
+  ::signal(SIGPIPE, SIG_IGN);
+  // One call finds every closed stream: poll marks a descriptor that is not open POLLNVAL.
+  pollfd streams[3] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}};
+  if (::poll(streams, 3, 0) < 0) return false;
+  for (const pollfd& stream : streams) {
+    if ((stream.revents & POLLNVAL) == 0) continue;
+    // open() takes the lowest free number, which is this stream's: those below are open by now.
+    if (::open("/dev/null", O_RDWR) != stream.fd) return false;
+  }
+  return true;
+}
+
+void write_stream(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+}  // namespace ostrel

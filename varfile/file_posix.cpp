@@ -1,0 +1,158 @@
+// File access on POSIX systems: opening, locking, positioned writes and the no-replace rename.
+
+#include <cerrno>
+#include <cstdio>  // renameat2 and RENAME_NOREPLACE (Linux), renamex_np and RENAME_EXCL (macOS)
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "varfile/rename.h"
+#include "varfile/var_file.h"
+
+namespace ostrel {
+
+namespace {
+
+// Opens by looking at the path, opening it, and looking again. The path can change between the
+// look and the open, so the open must not wait (O_NONBLOCK: a FIFO put there meanwhile would wait
+// for a writer), and the second look refuses what is not a regular file.
+int open_by_path(const char* path, struct stat& info) {
+  if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+#if defined(O_PATH)
+// Opens by way of a descriptor that can only look (O_PATH opens no device and waits for nothing):
+// the very file whose type was checked is then reopened for writing through /proc, so nothing
+// that took the path's place meanwhile is ever opened for writing. Without O_NONBLOCK, a file
+// under a lease (Samba, a backup agent) is waited for, as other tools do. Sets `no_proc` when
+// /proc is not mounted and this way is closed.
+int open_by_descriptor(const char* path, struct stat& info, bool& no_proc) {
+  const int handle = ::open(path, O_PATH | O_CLOEXEC);
+  if (handle < 0) return -1;
+  int fd = -1;
+  if (::fstat(handle, &info) == 0 && S_ISREG(info.st_mode)) {
+    char link[32] = "/proc/self/fd/";  // then the number, written backwards below
+    char digits[12];
+    int count = 0;
+    for (unsigned n = static_cast<unsigned>(handle); count == 0 || n != 0; n /= 10) {
+      digits[count++] = static_cast<char>('0' + n % 10);
+    }
+    char* end = link + sizeof "/proc/self/fd/" - 1;
+    while (count > 0) *end++ = digits[--count];
+    fd = ::open(link, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    no_proc = fd < 0 && errno == ENOENT;
+  }
+  ::close(handle);
+  return fd;
+}
+#endif
+
+// Removes the old name once the new one is linked; should that fail, the new name is taken back
+// so that the file keeps exactly one name.
+bool drop_old_name(const char* from, const char* to) {
+  if (::unlink(from) == 0) return true;
+  ::unlink(to);
+  return false;
+}
+
+}  // namespace
+
+std::optional<VarFile> VarFile::open(const char* path) {
+  struct stat info;
+  int fd = -1;
+#if defined(O_PATH)
+  bool no_proc = false;
+  fd = open_by_descriptor(path, info, no_proc);
+  if (fd < 0 && no_proc) fd = open_by_path(path, info);
+#else
+  fd = open_by_path(path, info);
+#endif
+  if (fd < 0) return std::nullopt;
+  return VarFile(fd, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino));
+}
+
+VarFile::~VarFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool VarFile::lock(const char* path) {
+  // An advisory lock, held by every run of this tool until it closes the file, after its rename.
+  // Where the filesystem has no locks (ENOLCK, EOPNOTSUPP) the run goes on without one rather
+  // than refuse every file there; the check below still holds.
+  while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+  }
+  struct stat info;
+  return ::stat(path, &info) == 0 && static_cast<std::uint64_t>(info.st_dev) == device_ &&
+         static_cast<std::uint64_t>(info.st_ino) == inode_;
+}
+
+bool VarFile::write_at(std::uint64_t offset, std::string_view bytes) {
+  if (fd_ < 0) return false;
+  while (!bytes.empty()) {
+    const ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (written == 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+    offset += static_cast<std::uint64_t>(written);
+  }
+  return true;
+}
+
+bool VarFile::close() {
+  if (fd_ < 0) return true;
+  const int fd = fd_;
+  fd_ = -1;
+  // Linux releases the descriptor even when close fails, so it is never retried.
+  return ::close(fd) == 0;
+}
+
+bool name_is_free(const char* path) {
+  struct stat info;
+  return ::lstat(path, &info) != 0 && errno == ENOENT;
+}
+
+#if defined(__APPLE__)
+
+bool rename_no_replace(const char* from, const char* to) {
+  // RENAME_EXCL makes the rename fail with EEXIST, atomically, when `to` exists.
+  return ::renamex_np(from, to, RENAME_EXCL) == 0;
+}
+
+#else
+
+bool rename_no_replace(const char* from, const char* to) {
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+  // Filesystems without the flag refuse it (EINVAL), old kernels lack the call (ENOSYS).
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (::link(from, to) == 0) return drop_old_name(from, to);
+  // Some FUSE and network filesystems have no hard links either (EPERM, EOPNOTSUPP). There the
+  // rename can only look first, as `mv -n` does, so a file created under the new name by another
+  // process in between would be replaced: on such filesystems the guarantee is best effort.
+  if (errno != EPERM && errno != EOPNOTSUPP) return false;
+  return rename_if_free(from, to);
+}
+
+bool rename_by_link(const char* from, const char* to) {
+  // link() fails with EEXIST rather than replace, so no other file can be lost in between.
+  return ::link(from, to) == 0 && drop_old_name(from, to);
+}
+
+bool rename_if_free(const char* from, const char* to) {
+  return name_is_free(to) && ::rename(from, to) == 0;
+}
+
+#endif
+
+}  // namespace ostrel
