@@ -170,6 +170,44 @@ TEST(Retarget, CollisionIsReportedInOrderAndWhenQuiet) {
   EXPECT_EQ(r.status, 1);
 }
 
+// Two runs retarget one file at once, each slowed at its rename: one waits for the other, finds
+// the file renamed and writes nothing, so the name left always agrees with the signature.
+TEST(Retarget, TwoRunsOnOneFileNeverMix) {
+  ScratchDir dir;
+  const Bytes original = build_var_file({});
+  write_bytes(dir / "game.9xs", original);
+  const std::vector<std::string> slow_rename = {
+      "-e", "inject=renameat2,rename,link,linkat:delay_enter=400000"};
+  const auto to_89 = under_strace({{"-q", "-ti", "89", "game.9xs"}, dir.path()}, slow_rename);
+  const auto to_v2 = under_strace({{"-q", "-ti", "v2", "game.9xs"}, dir.path()}, slow_rename);
+  if (!to_89) GTEST_SKIP() << "strace cannot run here";
+  Outcome r89;
+  Outcome rv2;
+  std::thread other([&] { rv2 = run_ostrel(*to_v2); });
+  r89 = run_ostrel(*to_89);
+  other.join();
+  ASSERT_EQ(r89.status + rv2.status, 1) << r89.err << rv2.err;
+  const bool won_89 = r89.status == 0;
+  EXPECT_EQ((won_89 ? rv2 : r89).err, cannot_open("game.9xs"));
+  const std::string name = won_89 ? "game.89s" : "game.v2s";
+  EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{name});
+  EXPECT_EQ(read_bytes(dir / name), with_signature(original, won_89 ? "**TI89**" : "**TI92P*"));
+}
+
+// A filesystem with neither the no-replace flag nor hard links still gets its rename.
+TEST(Retarget, WithoutNoReplaceOrLinks) {
+  ScratchDir dir;
+  write_bytes(dir / "game.89p", build_var_file({}));
+  const auto plain_only =
+      under_strace({{"-q", "-ti", "v2", "game.89p"}, dir.path()},
+                   {"-e", "inject=renameat2:error=EINVAL", "-e", "inject=link,linkat:error=EPERM"});
+  if (!plain_only) GTEST_SKIP() << "strace cannot run here";
+  const Outcome r = run_ostrel(*plain_only);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.v2p"});
+}
+
 // Two runs want the same new name at once: exactly one gets it, the other reports the error,
 // and neither file is lost or overwritten. The loser finds the name taken before writing, or,
 // when both looked at once, at its rename, the signature then being written.

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -67,6 +72,95 @@ TEST(CannotOpen, NotARegularFile) {
                                                              "null.89p", "pipe.89p",
                                                              "pipelink.89p", "sock.89p"}));
   EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.89p"));
+}
+
+// The path swapped for a link to a FIFO after the run first looked at it: what was looked at is
+// what gets opened, so the FIFO is never opened, and the run, finding that the path now names
+// something else, writes nothing.
+TEST(CannotOpen, PathSwappedAfterTheLook) {
+  ScratchDir dir;
+  const Bytes original = build_var_file({});
+  write_bytes(dir / "game.89p", original);
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(::inotify_add_watch(watch, (dir / "pipe").c_str(), IN_OPEN), 0);
+  // The first look at the path and its first open each take a second longer: the swap lands
+  // after the look, before anything else. The path is absolute, as strace matches it.
+  const std::string path = (dir / "game.89p").string();
+  const auto slowed = under_strace(
+      {{"-q", "-d", "a", path}, dir.path()},
+      {"-P", path, "-e", "inject=openat,newfstatat,stat:delay_exit=1000000:when=1"});
+  if (!slowed) GTEST_SKIP() << "strace cannot run here";
+  Outcome r;
+  std::thread run([&] { r = run_ostrel(*slowed); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  std::filesystem::rename(dir / "game.89p", dir / "real.89p");
+  std::filesystem::create_symlink("pipe", dir / "game.89p");
+  run.join();
+  EXPECT_EQ(r.err, cannot_open(path));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(read_bytes(dir / "real.89p"), original);
+  char event[256];
+  EXPECT_LT(::read(watch, event, sizeof event), 0) << "the FIFO was opened";
+  ::close(watch);
+}
+
+// A file under a lease (as Samba or a backup agent takes) is waited for, not refused.
+TEST(Edits, LeasedFileIsWaitedFor) {
+  ScratchDir dir;
+  write_bytes(dir / "game.89p", build_var_file({}));
+  const int holder = ::open((dir / "game.89p").c_str(), O_RDONLY | O_CLOEXEC);
+  ::signal(SIGIO, SIG_IGN);  // the notice that the lease is to be broken
+  if (::fcntl(holder, F_SETLEASE, F_RDLCK) != 0) GTEST_SKIP() << "no leases on this filesystem";
+  Outcome r;
+  std::thread run([&] { r = run_ostrel({{"-q", "-d", "a", "game.89p"}, dir.path()}); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ::fcntl(holder, F_SETLEASE, F_UNLCK);
+  run.join();
+  ::close(holder);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_bytes(dir / "game.89p")[73], 2);
+}
+
+// Closed or abandoned console streams: nothing meant for them reaches the file, and the status and
+// standard error (when there is one) still tell what happened to the file.
+TEST(ConsoleStreams, ClosedOrAbandoned) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    Stream out, err;
+    std::string expected_err;
+    int status;
+    Bytes expected;  // the file afterwards, starting from an empty one
+    std::optional<unsigned long> limit = {};
+  };
+  Bytes archived(74, 0);
+  archived[73] = 2;
+  const std::vector<Case> cases = {
+      {"output closed", {"-d", "a", "file.89p"}, Stream::closed, Stream::captured, "", 0, archived},
+      {"error closed", {"-q", "file.89p"}, Stream::captured, Stream::closed, "", 0, {}},
+      {"both closed", {"-d", "a", "file.89p"}, Stream::closed, Stream::closed, "", 0, archived},
+      {"output closed, write fails", {"-d", "a", "file.89p"}, Stream::closed, Stream::captured,
+       cannot_write("file.89p"), 1, {}, 16},
+      {"reader gone, file missing", {"-d", "a", "missing.89p"}, Stream::abandoned,
+       Stream::captured, cannot_open("missing.89p"), 1, {}},
+      {"reader gone, edit done", {"-d", "a", "file.89p"}, Stream::abandoned, Stream::captured, "",
+       0, archived},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    write_bytes(dir / "file.89p", {});
+    Invocation inv{c.args, dir.path()};
+    inv.out = c.out;
+    inv.err = c.err;
+    inv.file_size_limit = c.limit;
+    const Outcome r = run_ostrel(inv);
+    EXPECT_EQ(r.err, c.expected_err);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(read_bytes(dir / "file.89p"), c.expected);
+  }
 }
 
 // A write that fails ends the run with the write error and status 1; what was written stays.

@@ -20,6 +20,7 @@ const std::vector<std::pair<const char*, RenameFn>> ways = {
     {"no-replace", &rename_no_replace},
 #if defined(__linux__)
     {"by link", &rename_by_link},
+    {"after a look", &rename_if_free},
 #endif
 };
 

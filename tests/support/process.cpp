@@ -20,11 +20,27 @@ namespace ostrel::testing {
 
 namespace {
 
+// Gives the child descriptor `fd` (1 or 2) as `stream` asks; `pipe_fd` is the test's pipe.
+void set_stream(int fd, Stream stream, int pipe_fd) {
+  if (stream == Stream::captured) {
+    ::dup2(pipe_fd, fd);
+  } else if (stream == Stream::closed) {
+    ::close(fd);
+  } else {
+    int abandoned[2];
+    if (::pipe(abandoned) != 0) ::_exit(126);
+    ::close(abandoned[0]);
+    ::dup2(abandoned[1], fd);
+    ::close(abandoned[1]);
+  }
+}
+
 // Runs in the forked child: only async-signal-safe calls, since the parent may have threads.
 [[noreturn]] void child(const Invocation& inv, char* const* argv, int out_fd, int err_fd) {
   if (::chdir(inv.cwd.c_str()) != 0) ::_exit(126);
-  ::dup2(out_fd, 1);
-  ::dup2(err_fd, 2);
+  set_stream(1, inv.out, out_fd);
+  set_stream(2, inv.err, err_fd);
+  ::signal(SIGPIPE, SIG_DFL);  // as a shell leaves it, whatever the test runner does
   if (inv.file_size_limit) {
     const rlimit limit{*inv.file_size_limit, *inv.file_size_limit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -94,6 +110,21 @@ Outcome run_ostrel(const Invocation& inv) {
   }
   outcome.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
   return outcome;
+}
+
+std::optional<Invocation> under_strace(Invocation inv, std::vector<std::string> options) {
+  static const bool usable = [] {
+    Invocation probe{{"-o", "/dev/null", "/bin/true"}, std::filesystem::current_path()};
+    probe.binary = "/usr/bin/strace";
+    return std::filesystem::exists(probe.binary) && run_ostrel(probe).status == 0;
+  }();
+  if (!usable) return std::nullopt;
+  // LeakSanitizer cannot work under ptrace; the sanitizer builds keep the rest of their checks.
+  options.insert(options.begin(), {"-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0"});
+  options.push_back(inv.binary.string());
+  inv.args.insert(inv.args.begin(), options.begin(), options.end());
+  inv.binary = "/usr/bin/strace";
+  return inv;
 }
 
 ScratchDir::ScratchDir() {

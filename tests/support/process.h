@@ -15,10 +15,19 @@ namespace ostrel::testing {
 /// The built ostrel executable.
 std::filesystem::path ostrel_binary();
 
+/// How a standard stream of the run is set up.
+enum class Stream {
+  captured,  // a pipe the test reads
+  closed,    // no descriptor at all, as after >&-
+  abandoned, // a pipe whose reader is gone, as in ostrel ... | true
+};
+
 struct Invocation {
   std::vector<std::string> args;  // after the program name
   std::filesystem::path cwd = {};
   bool merge_streams = false;  // standard output and standard error into one pipe
+  Stream out = Stream::captured;
+  Stream err = Stream::captured;
   std::optional<unsigned long> file_size_limit = {};  // RLIMIT_FSIZE, with SIGXFSZ ignored
   std::optional<uid_t> run_as = {};                 // user (and group of the same number) to drop to
   int timeout_ms = 20000;
@@ -33,6 +42,10 @@ struct Outcome {
 };
 
 Outcome run_ostrel(const Invocation& invocation);
+
+/// `invocation` run under strace with `options` (fault injection, delays), or none where strace
+/// is missing or cannot trace here.
+std::optional<Invocation> under_strace(Invocation invocation, std::vector<std::string> options);
 
 /// A fresh folder under the temporary directory, removed with everything in it.
 class ScratchDir {
