@@ -1,6 +1,7 @@
 // File access on POSIX systems: opening, locking, positioned writes and the no-replace rename.
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>  // renameat2 and RENAME_NOREPLACE (Linux), renamex_np and RENAME_EXCL (macOS)
 
 #include <fcntl.h>
@@ -40,14 +41,8 @@ int open_by_descriptor(const char* path, struct stat& info, bool& no_proc) {
   if (handle < 0) return -1;
   int fd = -1;
   if (::fstat(handle, &info) == 0 && S_ISREG(info.st_mode)) {
-    char link[32] = "/proc/self/fd/";  // then the number, written backwards below
-    char digits[12];
-    int count = 0;
-    for (unsigned n = static_cast<unsigned>(handle); count == 0 || n != 0; n /= 10) {
-      digits[count++] = static_cast<char>('0' + n % 10);
-    }
-    char* end = link + sizeof "/proc/self/fd/" - 1;
-    while (count > 0) *end++ = digits[--count];
+    char link[32] = "/proc/self/fd/";
+    std::to_chars(link + sizeof "/proc/self/fd/" - 1, link + sizeof link - 1, handle);
     fd = ::open(link, O_RDWR | O_NOCTTY | O_CLOEXEC);
     no_proc = fd < 0 && errno == ENOENT;
   }
