@@ -72,18 +72,19 @@ std::optional<VarFile> VarFile::open(const char* path) {
   fd = open_by_path(path, info);
 #endif
   if (fd < 0) return std::nullopt;
-  return VarFile(fd, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino));
+  return VarFile(fd, static_cast<std::uint64_t>(info.st_dev),
+                 static_cast<std::uint64_t>(info.st_ino));
 }
 
 VarFile::~VarFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
 bool VarFile::lock(const char* path) {
   // An advisory lock, held by every run of this tool until it closes the file, after its rename.
   // Where the filesystem has no locks (ENOLCK, EOPNOTSUPP) the run goes on without one rather
   // than refuse every file there; the check below still holds.
-  while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+  while (::flock(static_cast<int>(handle_), LOCK_EX) != 0 && errno == EINTR) {
   }
   struct stat info;
   return ::stat(path, &info) == 0 && static_cast<std::uint64_t>(info.st_dev) == device_ &&
@@ -91,9 +92,10 @@ bool VarFile::lock(const char* path) {
 }
 
 bool VarFile::write_at(std::uint64_t offset, std::string_view bytes) {
-  if (fd_ < 0) return false;
+  if (handle_ < 0) return false;
   while (!bytes.empty()) {
-    const ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    const ssize_t written = ::pwrite(static_cast<int>(handle_), bytes.data(), bytes.size(),
+                                     static_cast<off_t>(offset));
     if (written < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -106,9 +108,9 @@ bool VarFile::write_at(std::uint64_t offset, std::string_view bytes) {
 }
 
 bool VarFile::close() {
-  if (fd_ < 0) return true;
-  const int fd = fd_;
-  fd_ = -1;
+  if (handle_ < 0) return true;
+  const int fd = static_cast<int>(handle_);
+  handle_ = -1;
   // Linux releases the descriptor even when close fails, so it is never retried.
   return ::close(fd) == 0;
 }

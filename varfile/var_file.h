@@ -16,8 +16,8 @@ class VarFile {
   static std::optional<VarFile> open(const char* path);
 
   VarFile(VarFile&& other) noexcept
-      : fd_(other.fd_), device_(other.device_), inode_(other.inode_) {
-    other.fd_ = -1;
+      : handle_(other.handle_), device_(other.device_), inode_(other.inode_) {
+    other.handle_ = -1;
   }
   VarFile& operator=(VarFile&&) = delete;
   VarFile(const VarFile&) = delete;
@@ -38,11 +38,11 @@ class VarFile {
   [[nodiscard]] bool close();
 
  private:
-  VarFile(int fd, std::uint64_t device, std::uint64_t inode)
-      : fd_(fd), device_(device), inode_(inode) {}
-  int fd_;
-  std::uint64_t device_;  // which file `fd_` is, to compare with what the path names
-  std::uint64_t inode_;
+  VarFile(std::intptr_t handle, std::uint64_t device, std::uint64_t inode)
+      : handle_(handle), device_(device), inode_(inode) {}
+  std::intptr_t handle_;  // a descriptor (POSIX) or a HANDLE (Windows); -1 once closed
+  std::uint64_t device_;  // which file it is (device and inode, or volume and file index), to
+  std::uint64_t inode_;   // compare with what the path names
 };
 
 }  // namespace ostrel

@@ -1,0 +1,50 @@
+// The console on Windows: stream 1 is the standard output handle, stream 2 standard error.
+
+#include "app/console.h"
+
+#include <string>
+
+#include <windows.h>
+
+namespace ostrel {
+
+bool claim_standard_streams() {
+  // Nothing to do: Windows never gives a file a standard stream's place, and a write to a pipe
+  // whose reader has gone simply fails.
+  return true;
+}
+
+void write_stream(int fd, std::string_view text) {
+  const HANDLE stream = ::GetStdHandle(fd == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  if (text.empty() || stream == nullptr || stream == INVALID_HANDLE_VALUE) return;
+  DWORD mode = 0;
+  if (::GetConsoleMode(stream, &mode)) {
+    // A console shows text only as UTF-16: the UTF-8 bytes are widened for it. Redirected, the
+    // stream gets the bytes themselves, the same as on every other system.
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    if (length <= 0) return;
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+    for (std::wstring_view rest = wide; !rest.empty();) {
+      DWORD written = 0;
+      if (!::WriteConsoleW(stream, rest.data(), static_cast<DWORD>(rest.size()), &written,
+                           nullptr) ||
+          written == 0) {
+        return;
+      }
+      rest.remove_prefix(written);
+    }
+    return;
+  }
+  while (!text.empty()) {
+    DWORD written = 0;
+    if (!::WriteFile(stream, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written == 0) {
+      return;
+    }
+    text.remove_prefix(written);
+  }
+}
+
+}  // namespace ostrel

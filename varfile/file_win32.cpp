@@ -1,0 +1,141 @@
+// File access on Windows: opening, locking, positioned writes and the no-replace rename. Paths
+// arrive as UTF-8 (the manifest sets the process code page) and are widened for the wide calls.
+
+#include <string>
+#include <string_view>
+
+#include <windows.h>
+
+#include "varfile/rename.h"
+#include "varfile/var_file.h"
+
+namespace ostrel {
+
+namespace {
+
+constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// `path` in UTF-16; empty when it is not valid UTF-8 (or is empty), which no file is named.
+std::wstring widen(std::string_view path) {
+  const int size = static_cast<int>(path.size());
+  const int length =
+      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size, wide.data(), length);
+  return wide;
+}
+
+// Windows drops a trailing dot or space from each part of a path, so "game.89p." would open
+// game.89p: such a name is refused rather than let it stand for another file.
+bool windows_would_change(std::string_view path) {
+  while (!path.empty()) {
+    const std::size_t end = std::min(path.find_first_of("/\\"), path.size());
+    const std::string_view part = path.substr(0, end);
+    if (part != "." && part != ".." && (part.ends_with('.') || part.ends_with(' '))) return true;
+    path.remove_prefix(std::min(end + 1, path.size()));
+  }
+  return false;
+}
+
+// Opens `path` with no access at all, which reads and writes nothing and serves to look at it.
+HANDLE open_to_look(const std::wstring& path) {
+  return ::CreateFileW(path.c_str(), 0, share_all, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// The volume and file index of an open file; false for anything but a regular disk file.
+bool identify(HANDLE file, std::uint64_t& volume, std::uint64_t& index) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  volume = info.dwVolumeSerialNumber;
+  index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
+HANDLE as_handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+}  // namespace
+
+std::optional<VarFile> VarFile::open(const char* path) {
+  const std::wstring wide = widen(path);
+  if (wide.empty() || windows_would_change(path)) return std::nullopt;
+  // Looked at first through a handle that can neither read nor write, then reopened from that
+  // handle, so that only the regular disk file looked at is ever opened for writing: never a
+  // folder, a device such as NUL or CON, or a pipe. Folders fail the look itself.
+  const HANDLE look = open_to_look(wide);
+  if (look == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  if (identify(look, volume, index)) {
+    // Other runs may open it too, and then wait for the lock; deleting (renaming) is shared so
+    // that the rename can happen while the file is open and locked.
+    file = ::ReOpenFile(look, GENERIC_READ | GENERIC_WRITE, share_all, 0);
+  }
+  ::CloseHandle(look);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  return VarFile(reinterpret_cast<std::intptr_t>(file), volume, index);
+}
+
+VarFile::~VarFile() {
+  if (handle_ != -1) ::CloseHandle(as_handle(handle_));
+}
+
+bool VarFile::lock(const char* path) {
+  // An exclusive lock on every byte the file may ever have; while it is held, another run waits
+  // here and nothing else can write the file.
+  OVERLAPPED whole{};
+  if (!::LockFileEx(as_handle(handle_), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+    return false;
+  }
+  const HANDLE now = open_to_look(widen(path));
+  if (now == INVALID_HANDLE_VALUE) return false;
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  const bool same = identify(now, volume, index) && volume == device_ && index == inode_;
+  ::CloseHandle(now);
+  return same;
+}
+
+bool VarFile::write_at(std::uint64_t offset, std::string_view bytes) {
+  if (handle_ == -1) return false;
+  while (!bytes.empty()) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD size = bytes.size() < MAXDWORD ? static_cast<DWORD>(bytes.size()) : MAXDWORD;
+    DWORD written = 0;
+    if (!::WriteFile(as_handle(handle_), bytes.data(), size, &written, &at) || written == 0) {
+      return false;
+    }
+    bytes.remove_prefix(written);
+    offset += written;
+  }
+  return true;
+}
+
+bool VarFile::close() {
+  if (handle_ == -1) return true;
+  const HANDLE file = as_handle(handle_);
+  handle_ = -1;
+  return ::CloseHandle(file) != 0;
+}
+
+bool name_is_free(const char* path) {
+  // Attributes are those of a link itself, so a dangling link counts as taken.
+  return ::GetFileAttributesW(widen(path).c_str()) == INVALID_FILE_ATTRIBUTES &&
+         ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+bool rename_no_replace(const char* from, const char* to) {
+  const std::wstring wide_from = widen(from);
+  const std::wstring wide_to = widen(to);
+  if (wide_from.empty() || wide_to.empty()) return false;
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when `to` exists.
+  return ::MoveFileExW(wide_from.c_str(), wide_to.c_str(), 0) != 0;
+}
+
+}  // namespace ostrel
