@@ -6,14 +6,27 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/support/var_fixture.h"
 
 namespace ostrel::testing {
 
-/// The built ostrel executable.
+/// The ostrel executable under test.
 std::filesystem::path ostrel_binary();
+
+/// True when the executable under test is a Windows one, run through a wrapper such as wine.
+bool testing_windows();
+
+/// Skips the rest of a test (visibly) when it rests on POSIX alone and Windows is under test.
+#define POSIX_ONLY(why) \
+  if (::ostrel::testing::testing_windows()) GTEST_SKIP() << "POSIX only: " << (why)
+
+/// For a row of a table: true, saying so on standard output, when Windows is under test and the
+/// row rests on POSIX alone, because `why` is given or because `args` hold bytes that are never
+/// UTF-8 (0xFE, 0xFF), which a Windows command line cannot carry.
+bool posix_only_row(const std::vector<std::string>& args, std::string_view why = {});
 
 /// How a standard stream of the run is set up.
 enum class Stream {
