@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "varfile/widen_win32.h"
+
 namespace ostrel {
 
 bool claim_standard_streams() {
@@ -21,11 +23,7 @@ void write_stream(int fd, std::string_view text) {
   if (::GetConsoleMode(stream, &mode)) {
     // A console shows text only as UTF-16: the UTF-8 bytes are widened for it. Redirected, the
     // stream gets the bytes themselves, the same as on every other system.
-    const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    if (length <= 0) return;
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+    const std::wstring wide = widen(text, 0);
     for (std::wstring_view rest = wide; !rest.empty();) {
       DWORD written = 0;
       if (!::WriteConsoleW(stream, rest.data(), static_cast<DWORD>(rest.size()), &written,

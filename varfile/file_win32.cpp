@@ -1,6 +1,7 @@
 // File access on Windows: opening, locking, positioned writes and the no-replace rename. Paths
 // arrive as UTF-8 (the manifest sets the process code page) and are widened for the wide calls.
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,7 @@
 
 #include "varfile/rename.h"
 #include "varfile/var_file.h"
+#include "varfile/widen_win32.h"
 
 namespace ostrel {
 
@@ -16,15 +18,7 @@ namespace {
 constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // `path` in UTF-16; empty when it is not valid UTF-8 (or is empty), which no file is named.
-std::wstring widen(std::string_view path) {
-  const int size = static_cast<int>(path.size());
-  const int length =
-      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size, nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size, wide.data(), length);
-  return wide;
-}
+std::wstring widen_path(std::string_view path) { return widen(path, MB_ERR_INVALID_CHARS); }
 
 // Windows drops a trailing dot or space from each part of a path, so "game.89p." would open
 // game.89p: such a name is refused rather than let it stand for another file.
@@ -60,7 +54,7 @@ HANDLE as_handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle)
 }  // namespace
 
 std::optional<VarFile> VarFile::open(const char* path) {
-  const std::wstring wide = widen(path);
+  const std::wstring wide = widen_path(path);
   if (wide.empty() || windows_would_change(path)) return std::nullopt;
   // Looked at first through a handle that can neither read nor write, then reopened from that
   // handle, so that only the regular disk file looked at is ever opened for writing: never a
@@ -91,7 +85,7 @@ bool VarFile::lock(const char* path) {
   if (!::LockFileEx(as_handle(handle_), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
     return false;
   }
-  const HANDLE now = open_to_look(widen(path));
+  const HANDLE now = open_to_look(widen_path(path));
   if (now == INVALID_HANDLE_VALUE) return false;
   std::uint64_t volume = 0;
   std::uint64_t index = 0;
@@ -126,13 +120,13 @@ bool VarFile::close() {
 
 bool name_is_free(const char* path) {
   // Attributes are those of a link itself, so a dangling link counts as taken.
-  return ::GetFileAttributesW(widen(path).c_str()) == INVALID_FILE_ATTRIBUTES &&
+  return ::GetFileAttributesW(widen_path(path).c_str()) == INVALID_FILE_ATTRIBUTES &&
          ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 bool rename_no_replace(const char* from, const char* to) {
-  const std::wstring wide_from = widen(from);
-  const std::wstring wide_to = widen(to);
+  const std::wstring wide_from = widen_path(from);
+  const std::wstring wide_to = widen_path(to);
   if (wide_from.empty() || wide_to.empty()) return false;
   // Without MOVEFILE_REPLACE_EXISTING the move fails when `to` exists.
   return ::MoveFileExW(wide_from.c_str(), wide_to.c_str(), 0) != 0;
