@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <sys/personality.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,6 +43,12 @@ void set_stream(int fd, Stream stream, int pipe_fd) {
   set_stream(1, inv.out, out_fd);
   set_stream(2, inv.err, err_fd);
   ::signal(SIGPIPE, SIG_DFL);  // as a shell leaves it, whatever the test runner does
+  if (!std::string_view(OSTREL_WRAPPER).empty()) {
+    // wine maps its shared user data at a fixed address, and now and then a randomized layout
+    // has put something there first: wine then exits with 1 before the program starts, silently
+    // ("failed to map the shared user data", c0000018). The same layout every run avoids that.
+    ::personality(ADDR_NO_RANDOMIZE);
+  }
   if (inv.file_size_limit) {
     const rlimit limit{*inv.file_size_limit, *inv.file_size_limit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
