@@ -151,7 +151,7 @@ Failure edit(Run& run) {
   return Failure::none;
 }
 
-void report(Run& run, Failure failure) {
+void report(const Run& run, Failure failure) {
   switch (failure) {
     case Failure::wrong_extension: run.console.err(msg::wrong_extension); break;
     case Failure::cannot_open: run.console.err(format_message(msg::cannot_open, {run.path})); break;
