@@ -48,7 +48,7 @@ void Console::out(std::string_view text) {
   if (text.size() > pending_.size() - used_) {
     flush();
     if (text.size() > pending_.size()) {
-      write_stream(out_fd_, text);
+      out_failed_ = !write_stream(out_fd_, text) || out_failed_;
       return;
     }
   }
@@ -66,7 +66,8 @@ void Console::err(std::string_view text) {
 }
 
 void Console::flush() {
-  write_stream(out_fd_, {pending_.data(), used_});
+  if (used_ == 0) return;
+  out_failed_ = !write_stream(out_fd_, {pending_.data(), used_}) || out_failed_;
   used_ = 0;
 }
 

@@ -26,9 +26,9 @@ std::string two_digits(int number);
 /// gone away makes writes fail instead of ending the process. False when that is impossible.
 [[nodiscard]] bool claim_standard_streams();
 
-/// Writes all of `text` to stream `fd` (1 or 2) as far as it goes; the console is best effort,
-/// so a closed, full or abandoned stream never stops an edit.
-void write_stream(int fd, std::string_view text);
+/// Writes all of `text` to stream `fd` (1 or 2) as far as it goes; false when it did not all go.
+/// The editor's console is best effort, so a closed, full or abandoned stream never stops an edit.
+bool write_stream(int fd, std::string_view text);
 
 class Console {
  public:
@@ -44,6 +44,8 @@ class Console {
   /// Writes `text` to standard error, after what standard output holds.
   void err(std::string_view text);
   void flush();
+  /// True once a write to standard output has failed.
+  bool out_failed() const { return out_failed_; }
 
  private:
   int out_fd_;
@@ -52,6 +54,7 @@ class Console {
   // heap allocation; longer output is written as the buffer fills.
   std::array<char, 4096> pending_;
   std::size_t used_ = 0;
+  bool out_failed_ = false;
 };
 
 }  // namespace ostrel

@@ -26,13 +26,14 @@ bool claim_standard_streams() {
   return true;
 }
 
-void write_stream(int fd, std::string_view text) {
+bool write_stream(int fd, std::string_view text) {
   while (!text.empty()) {
     const ssize_t written = ::write(fd, text.data(), text.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
+    if (written <= 0) return false;
     text.remove_prefix(static_cast<std::size_t>(written));
   }
+  return true;
 }
 
 }  // namespace ostrel

@@ -16,9 +16,10 @@ bool claim_standard_streams() {
   return true;
 }
 
-void write_stream(int fd, std::string_view text) {
+bool write_stream(int fd, std::string_view text) {
   const HANDLE stream = ::GetStdHandle(fd == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-  if (text.empty() || stream == nullptr || stream == INVALID_HANDLE_VALUE) return;
+  if (text.empty()) return true;
+  if (stream == nullptr || stream == INVALID_HANDLE_VALUE) return false;
   DWORD mode = 0;
   if (::GetConsoleMode(stream, &mode)) {
     // A console shows text only as UTF-16: the UTF-8 bytes are widened for it. Redirected, the
@@ -29,20 +30,21 @@ void write_stream(int fd, std::string_view text) {
       if (!::WriteConsoleW(stream, rest.data(), static_cast<DWORD>(rest.size()), &written,
                            nullptr) ||
           written == 0) {
-        return;
+        return false;
       }
       rest.remove_prefix(written);
     }
-    return;
+    return true;
   }
   while (!text.empty()) {
     DWORD written = 0;
     if (!::WriteFile(stream, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
         written == 0) {
-      return;
+      return false;
     }
     text.remove_prefix(written);
   }
+  return true;
 }
 
 }  // namespace ostrel

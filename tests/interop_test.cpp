@@ -1,9 +1,11 @@
 // Interoperability with libtifiles, the file library of the TiLP link program: files it writes,
-// edited by the built ostrel, must still read back with the fields the edit asked for.
+// edited by the built ostrel, must still read back with the fields the edit asked for, and
+// ostrel-show must list every field as libtifiles reads it.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,6 +111,37 @@ const std::vector<Edit> edits = {
      "abcdefgh", long_comment.substr(0, 40), ATTRB_LOCKED, "89"},
 };
 
+// What ostrel-show --json must print for the file at `path`, from what libtifiles read in it.
+// The names of the types and destinations are this test's own knowledge. libtifiles reads the
+// attribute bytes 2 and 3 both as archived, and writes 3 (its own code); ostrel -d a writes 2.
+// `archived_byte` says which one the file holds.
+std::string listing_of(const std::string& path, const FileContent& content, int archived_byte) {
+  const std::map<int, std::string> type_names = {
+      {0x0B, "text"}, {0x0C, "string"}, {0x12, "program"}, {0x21, "assembly program"}};
+  const std::map<int, std::string> attributes = {
+      {ATTRB_NONE, "0,\"destination\":\"RAM\""},
+      {ATTRB_LOCKED, "1,\"destination\":\"RAM, locked\""},
+      {ATTRB_ARCHIVED, archived_byte == 2 ? "2,\"destination\":\"Archive\""
+                                          : "3,\"destination\":null"}};
+  std::string json = "[\n{\"path\":\"" + path + "\",\"signature\":\"" +
+                     (content.model == CALC_TI89 ? "**TI89**" : "**TI92P*") + "\",\"folder\":\"" +
+                     content.default_folder + "\",\"comment\":\"" + content.comment +
+                     "\",\"variables\":[";
+  for (unsigned i = 0; i < content.num_entries; ++i) {
+    const VarEntry& entry = *content.entries[i];
+    json += std::string(i == 0 ? "" : ",") + "{\"folder\":\"" + entry.folder + "\",\"name\":\"" +
+            entry.name + "\",\"type\":" + std::to_string(entry.type) + ",\"type_name\":\"" +
+            type_names.at(entry.type) + "\",\"attribute\":" + attributes.at(entry.attr) +
+            ",\"size\":" + std::to_string(entry.size) + ",\"checksum_ok\":" +
+            (content.checksum == content.stored_checksum ? "true}" : "false}");
+  }
+  return json + "]}\n]\n";
+}
+
+Outcome show_json(const ScratchDir& dir, const std::string& name) {
+  return run_ostrel({.args = {"--json", name}, .cwd = dir.path(), .binary = ostrel_show_binary()});
+}
+
 std::string retargeted(const std::string& name, const std::optional<std::string>& target) {
   if (!target) return name;
   std::string result = name;
@@ -168,10 +201,49 @@ TEST(Interop, LibtifilesReadsEditedFiles) {
       EXPECT_EQ(read->model, target == "89" ? CALC_TI89 : CALC_TI92P);
       const CalcModel by_name = target == "89" ? CALC_TI89 : target == "9x" ? CALC_TI92P : CALC_V200;
       EXPECT_EQ(tifiles_file_get_model(path.c_str()), by_name);
+
+      const Outcome shown = show_json(dir, after);
+      EXPECT_EQ(shown.status, 0) << shown.err;
+      EXPECT_EQ(shown.out, listing_of(after, *read, edit.attr ? 2 : 3));
       ++checked;
     }
   }
-  std::printf("interop: %d edited files read back with libtifiles\n", checked);
+  std::printf("interop: %d edited files read back with libtifiles and ostrel-show\n", checked);
+}
+
+TEST(Interop, OstrelShowListsAGroupLibtifilesWrites) {
+  Library library;
+  for (const CalcModel model : {CALC_TI89, CALC_V200}) {
+    Content content(tifiles_content_create_regular(model));
+    std::strcpy(content->comment, "a group");
+    const std::vector<Original> variables = {
+        {model, 0x0C, "main", "a", "", ATTRB_NONE, variable_data(std::string("\0a\0\x2D", 4))},
+        {model, 0x12, "main", "prog", "", ATTRB_LOCKED, variable_data("\x00\x01\xE5")},
+        {model, 0x21, "games", "tetris", "", ATTRB_ARCHIVED, variable_data(std::string(700, '\xF3'))},
+        {model, 0x0B, "zz", "notes", "", ATTRB_NONE, variable_data(std::string("\0\x01 x\0\xE0", 6))},
+    };
+    for (const Original& variable : variables) {
+      VarEntry* entry = tifiles_ve_create_alloc_data(static_cast<uint32_t>(variable.data.size()));
+      variable.folder.copy(entry->folder, sizeof entry->folder - 1);
+      variable.name.copy(entry->name, sizeof entry->name - 1);
+      entry->type = variable.type;
+      entry->attr = variable.attr;
+      entry->size = static_cast<uint32_t>(variable.data.size());
+      std::memcpy(entry->data, variable.data.data(), variable.data.size());
+      tifiles_content_add_entry(content.get(), entry);
+    }
+    ScratchDir dir;
+    const std::string name = model == CALC_TI89 ? "group.89g" : "group.v2g";
+    const std::string path = (dir / name).string();
+    ASSERT_EQ(tifiles_file_write_regular(path.c_str(), content.get(), nullptr), 0);
+    Content read(tifiles_content_create_regular(CALC_NONE));
+    ASSERT_EQ(tifiles_file_read_regular(path.c_str(), read.get()), 0);
+    ASSERT_EQ(read->num_entries, variables.size());
+
+    const Outcome shown = show_json(dir, name);
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(shown.out, listing_of(name, *read, 3));
+  }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// File access on POSIX systems: opening, locking, positioned writes and the no-replace rename.
+// File access on POSIX systems: opening, locking, positioned writes and the no-replace rename,
+// and loading a whole file for reading.
 
 #include <cerrno>
 #include <charconv>
@@ -11,6 +12,7 @@
 
 #include "varfile/rename.h"
 #include "varfile/var_file.h"
+#include "varfile/var_reader.h"
 
 namespace ostrel {
 
@@ -151,5 +153,42 @@ bool rename_if_free(const char* from, const char* to) {
 }
 
 #endif
+
+LoadError load_file(const char* path, std::string& buffer) {
+  // O_NONBLOCK: a FIFO is refused below instead of waited on. Reading only, nothing else needs
+  // the care taken with the writing open.
+  const int fd = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return LoadError::not_found;
+    if (errno == EACCES || errno == EPERM) return LoadError::access_denied;
+    return LoadError::read_failed;
+  }
+  struct stat info;
+  LoadError error = LoadError::none;
+  if (::fstat(fd, &info) != 0) {
+    error = LoadError::read_failed;
+  } else if (S_ISDIR(info.st_mode)) {
+    error = LoadError::is_directory;
+  } else if (!S_ISREG(info.st_mode)) {
+    error = LoadError::not_regular;
+  } else if (static_cast<std::uint64_t>(info.st_size) > max_load_size) {
+    error = LoadError::too_large;
+  } else {
+    // The size fstat gave: a file that grows meanwhile is read as it was, one that shrinks as it
+    // is now.
+    buffer.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    while (got < buffer.size()) {
+      const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) error = LoadError::read_failed;
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    buffer.resize(got);
+  }
+  ::close(fd);
+  return error;
+}
 
 }  // namespace ostrel

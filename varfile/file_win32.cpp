@@ -1,4 +1,5 @@
-// File access on Windows: opening, locking, positioned writes and the no-replace rename. Paths
+// File access on Windows: opening, locking, positioned writes and the no-replace rename, and
+// loading a whole file for reading. Paths
 // arrive as UTF-8 (the manifest sets the process code page) and are widened for the wide calls.
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 #include "varfile/rename.h"
 #include "varfile/var_file.h"
+#include "varfile/var_reader.h"
 #include "varfile/widen_win32.h"
 
 namespace ostrel {
@@ -130,6 +132,58 @@ bool rename_no_replace(const char* from, const char* to) {
   if (wide_from.empty() || wide_to.empty()) return false;
   // Without MOVEFILE_REPLACE_EXISTING the move fails when `to` exists.
   return ::MoveFileExW(wide_from.c_str(), wide_to.c_str(), 0) != 0;
+}
+
+LoadError load_file(const char* path, std::string& buffer) {
+  const std::wstring wide = widen_path(path);
+  if (wide.empty() || windows_would_change(path)) return LoadError::not_found;
+  // Looked at first, as for editing, so that no device or pipe is ever opened for reading.
+  const HANDLE look = open_to_look(wide);
+  if (look == INVALID_HANDLE_VALUE) {
+    const DWORD why = ::GetLastError();
+    if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) return LoadError::not_found;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return LoadError::is_directory;
+    }
+    return why == ERROR_ACCESS_DENIED ? LoadError::access_denied : LoadError::read_failed;
+  }
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  LoadError error = LoadError::none;
+  if (identify(look, volume, index)) {
+    file = ::ReOpenFile(look, GENERIC_READ, share_all, 0);
+    if (file == INVALID_HANDLE_VALUE) {
+      error = ::GetLastError() == ERROR_ACCESS_DENIED ? LoadError::access_denied
+                                                       : LoadError::read_failed;
+    }
+  } else {
+    error = LoadError::not_regular;
+  }
+  ::CloseHandle(look);
+  if (file == INVALID_HANDLE_VALUE) return error;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file, &size)) {
+    error = LoadError::read_failed;
+  } else if (static_cast<std::uint64_t>(size.QuadPart) > max_load_size) {
+    error = LoadError::too_large;
+  } else {
+    buffer.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t got = 0;
+    while (got < buffer.size()) {
+      DWORD n = 0;
+      if (!::ReadFile(file, buffer.data() + got, static_cast<DWORD>(buffer.size() - got), &n,
+                      nullptr)) {
+        error = LoadError::read_failed;
+      }
+      if (n == 0) break;
+      got += n;
+    }
+    buffer.resize(got);
+  }
+  ::CloseHandle(file);
+  return error;
 }
 
 }  // namespace ostrel

@@ -67,6 +67,8 @@ void set_stream(int fd, Stream stream, int pipe_fd) {
 
 std::filesystem::path ostrel_binary() { return OSTREL_BINARY; }
 
+std::filesystem::path ostrel_show_binary() { return OSTREL_SHOW_BINARY; }
+
 bool testing_windows() { return OSTREL_TESTING_WINDOWS; }
 
 bool posix_only_row(const std::vector<std::string>& args, std::string_view why) {
@@ -84,7 +86,9 @@ Outcome run_ostrel(const Invocation& inv) {
   const std::string binary = inv.binary.string();
   std::string wrapper = OSTREL_WRAPPER;
   std::vector<char*> argv;
-  if (!wrapper.empty() && inv.binary == ostrel_binary()) argv.push_back(wrapper.data());
+  if (!wrapper.empty() && (inv.binary == ostrel_binary() || inv.binary == ostrel_show_binary())) {
+    argv.push_back(wrapper.data());
+  }
   argv.push_back(const_cast<char*>(binary.c_str()));
   for (const std::string& arg : inv.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);

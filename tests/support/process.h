@@ -13,8 +13,9 @@
 
 namespace ostrel::testing {
 
-/// The ostrel executable under test.
+/// The ostrel executable under test, and the ostrel-show beside it.
 std::filesystem::path ostrel_binary();
+std::filesystem::path ostrel_show_binary();
 
 /// True when the executable under test is a Windows one, run through a wrapper such as wine.
 bool testing_windows();

@@ -1,0 +1,47 @@
+#pragma once
+// ostrel-show: lists what TI-68k variable files hold, as aligned lines or as JSON.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/console.h"
+#include "varfile/var_reader.h"
+
+namespace ostrel {
+
+struct ShowRequest {
+  bool json = false;     // --json
+  bool help = false;     // --help
+  bool version = false;  // --version
+  std::vector<const char*> paths;
+};
+
+enum class ShowParseError { none, unknown_option, no_files };
+
+struct ShowParse {
+  ShowRequest request;
+  ShowParseError error = ShowParseError::none;
+  std::string_view offending;  // the option named by unknown_option
+};
+
+/// Reads the arguments (argv[0] is the program name). Options may come anywhere before "--";
+/// --help and --version win over everything else on the line.
+ShowParse parse_show_command_line(int argc, const char* const* argv);
+
+/// The message on standard error for a parse error; empty for none.
+std::string show_parse_error_message(const ShowParse& parse);
+
+void print_show_help(Console& console);
+void print_show_version(Console& console);
+
+/// One file's listing: a line per variable, or the file's JSON object.
+std::string human_lines(std::string_view path, const VarContents& contents);
+std::string json_object(std::string_view path, const VarContents& contents);
+
+enum class ShowStatus { all_good, some_failed };
+
+/// Lists every file of the request; problems go to standard error, each naming its file.
+ShowStatus list_files(const ShowRequest& request, Console& console);
+
+}  // namespace ostrel

@@ -1,0 +1,22 @@
+// ostrel-show: lists the variables, types, destinations and comments of TI-68k variable files.
+
+#include "app/console.h"
+#include "app/show.h"
+
+int main(int argc, char** argv) {
+  ostrel::Console console;
+  const ostrel::ShowParse parsed = ostrel::parse_show_command_line(argc, argv);
+  if (parsed.error != ostrel::ShowParseError::none) {
+    console.err(ostrel::show_parse_error_message(parsed));
+    return 2;
+  }
+  if (parsed.request.help) {
+    ostrel::print_show_help(console);
+  } else if (parsed.request.version) {
+    ostrel::print_show_version(console);
+  } else {
+    return ostrel::list_files(parsed.request, console) == ostrel::ShowStatus::all_good ? 0 : 1;
+  }
+  console.flush();
+  return console.out_failed() ? 1 : 0;
+}
