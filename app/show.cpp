@@ -239,7 +239,7 @@ std::string human_lines(std::string_view path, const VarContents& contents) {
     append_padded(lines, variable.checksum_ok() ? "ok" : "wrong", checksum_width);
     append_escaped(lines, path);
     lines += "  \"";
-    append_escaped(lines, contents.comment, "\"");
+    append_escaped(lines, contents.comment, "\"\\");
     lines += "\"\n";
   }
   return lines;

@@ -14,33 +14,67 @@ void put_le(Bytes& file, std::size_t offset, std::uint32_t value, int width) {
   for (int i = 0; i < width; ++i) file[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-}  // namespace
+// One entry of the table at 60: data offset, name, type, attribute (and two zero bytes).
+void put_entry(Bytes& file, std::size_t index, std::size_t offset, const std::string& name,
+               std::uint8_t type, std::uint8_t attribute) {
+  const std::size_t at = 60 + 16 * index;
+  put_le(file, at, static_cast<std::uint32_t>(offset), 4);
+  put_field(file, at + 4, 8, name);
+  file[at + 12] = type;
+  file[at + 13] = attribute;
+}
 
-Bytes build_var_file(const VarSpec& var) {
+// A variable's block: four zero bytes, the data (size, big-endian, then body), the checksum.
+void append_block(Bytes& file, const VarSpec& var) {
   Bytes data;
   data.push_back(static_cast<std::uint8_t>(var.body.size() >> 8));
   data.push_back(static_cast<std::uint8_t>(var.body.size()));
   data.insert(data.end(), var.body.begin(), var.body.end());
-
-  Bytes file(86, 0);
-  put_field(file, 0, 8, var.signature);
-  file[8] = 0x01;
-  put_field(file, 10, 8, var.folder);
-  put_field(file, 18, 40, var.comment);
-  put_le(file, 58, 1, 2);   // entry count
-  put_le(file, 60, 82, 4);  // data offset
-  put_field(file, 64, 8, var.name);
-  file[72] = var.type;
-  file[73] = var.attribute;
-  put_le(file, 76, static_cast<std::uint32_t>(88 + data.size()), 4);
-  file[80] = 0xA5;
-  file[81] = 0x5A;
+  file.insert(file.end(), 4, 0);
   file.insert(file.end(), data.begin(), data.end());
-
   std::uint32_t sum = 0;
   for (std::uint8_t byte : data) sum += byte;
   file.push_back(static_cast<std::uint8_t>(sum));
   file.push_back(static_cast<std::uint8_t>(sum >> 8));
+}
+
+// The header of a file of `entries` table entries, up to and including A5 5A; the table and the
+// file length are left for the caller.
+Bytes header(const VarSpec& first, const std::string& folder, std::size_t entries) {
+  Bytes file(60 + 16 * entries + 6, 0);
+  put_field(file, 0, 8, first.signature);
+  file[8] = 0x01;
+  put_field(file, 10, 8, folder);
+  put_field(file, 18, 40, first.comment);
+  put_le(file, 58, static_cast<std::uint32_t>(entries), 2);
+  file[file.size() - 2] = 0xA5;
+  file[file.size() - 1] = 0x5A;
+  return file;
+}
+
+}  // namespace
+
+Bytes build_var_file(const VarSpec& var) {
+  Bytes file = header(var, var.folder, 1);
+  put_entry(file, 0, file.size(), var.name, var.type, var.attribute);
+  append_block(file, var);
+  put_le(file, 76, static_cast<std::uint32_t>(file.size()), 4);
+  return file;
+}
+
+Bytes build_group_file(const std::vector<VarSpec>& vars) {
+  std::size_t entries = vars.size();
+  for (std::size_t i = 0; i < vars.size(); ++i) entries += i == 0 || vars[i].folder != vars[i - 1].folder;
+  Bytes file = header(vars.front(), "", entries);
+  std::size_t entry = 0;
+  for (std::size_t i = 0; i < vars.size(); ++i) {
+    if (i == 0 || vars[i].folder != vars[i - 1].folder) {
+      put_entry(file, entry++, file.size(), vars[i].folder, 0x1F, 0);
+    }
+    put_entry(file, entry++, file.size(), vars[i].name, vars[i].type, vars[i].attribute);
+    append_block(file, vars[i]);
+  }
+  put_le(file, 60 + 16 * entries, static_cast<std::uint32_t>(file.size()), 4);
   return file;
 }
 

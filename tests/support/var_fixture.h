@@ -22,6 +22,10 @@ struct VarSpec {
 /// The whole file: header, data (size, big-endian, then body) and checksum.
 Bytes build_var_file(const VarSpec& var);
 
+/// A group file holding `vars` in order, a folder entry before each change of folder; the header's
+/// folder is empty, its signature and comment those of the first variable.
+Bytes build_group_file(const std::vector<VarSpec>& vars);
+
 /// The data body of a string variable holding `text`.
 Bytes string_body(const std::string& text);
 
