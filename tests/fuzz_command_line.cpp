@@ -1,6 +1,7 @@
-// Fuzz target over the command-line parse, the console formatting, the field images and the
-// extension rules. The input is split at zero bytes into the argument list. Every property below
-// must hold for any input; a violation aborts.
+// Fuzz target over the command-line parse, the console formatting, the field images, the
+// extension rules and the variable file reader. The input is split at zero bytes into the argument
+// list, and read whole as a variable file. Every property below must hold for any input; a
+// violation aborts (and a read past the input's end is caught by AddressSanitizer).
 
 #include <algorithm>
 #include <cstddef>
@@ -14,8 +15,10 @@
 
 #include "app/command_line.h"
 #include "app/console.h"
+#include "app/show.h"
 #include "varfile/extension.h"
 #include "varfile/header.h"
+#include "varfile/var_reader.h"
 
 namespace {
 
@@ -58,10 +61,42 @@ void check_extension_rules(std::string_view path) {
   }
 }
 
+// A text field is a view into the file, at most `width` bytes long, holding no zero byte.
+void require_field_of(std::string_view field, std::string_view file, std::size_t width) {
+  require(field.size() <= width && field.find('\0') == std::string_view::npos);
+  require(field.empty() || (field.data() >= file.data() &&
+                            field.data() + field.size() <= file.data() + file.size()));
+}
+
+void check_reader(std::string_view file) {
+  const ostrel::VarContents contents = ostrel::read_var_contents(file);
+  if (contents.error != ostrel::ContentError::none) return;
+  require(!ostrel::family_of(contents.signature).empty() && !contents.variables.empty());
+  require_field_of(contents.folder, file, 8);
+  require_field_of(contents.comment, file, 40);
+  // Each variable's block (four zero bytes, data, checksum) lies in the file, apart from the others.
+  std::size_t blocks = 0;
+  for (const ostrel::VarEntry& variable : contents.variables) {
+    require_field_of(variable.folder, file, 8);
+    require_field_of(variable.name, file, 8);
+    blocks += variable.size + 6;
+  }
+  require(blocks <= file.size());
+  // The listing is one line of printable ASCII per variable; JSON holds no raw control byte.
+  const std::string lines = ostrel::human_lines(file.substr(0, 16), contents);
+  require(static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')) ==
+          contents.variables.size());
+  for (const char c : lines) require(c == '\n' || (c >= 0x20 && c <= 0x7E));
+  for (const char c : ostrel::json_object(file.substr(0, 16), contents)) {
+    require(static_cast<unsigned char>(c) >= 0x20);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
+  check_reader(input);
   std::vector<std::string> args;
   std::size_t start = 0;
   while (start <= input.size() && args.size() < 64) {

@@ -99,18 +99,20 @@ VarContents read_var_contents(std::string_view bytes) {
     contents.error = ContentError::no_variables;
     return contents;
   }
+  // The whole chain is checked before any block is read: from the end of the header, each block
+  // at least as long as its overhead, up to the length the header gives, which is within the file.
   starts.push_back(little_endian(bytes, table_end, 4));
-  if (starts.front() < header_end) {
+  bool in_place = starts.front() >= header_end;
+  for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
+    in_place = in_place && starts[i + 1] >= starts[i] + block_overhead;
+  }
+  if (!in_place) {
     contents.error = ContentError::bad_offset;
     return contents;
   }
   for (std::size_t i = 0; i < contents.variables.size(); ++i) {
     const std::size_t start = starts[i];
     const std::size_t end = starts[i + 1];
-    if (end < start + block_overhead) {
-      contents.error = ContentError::bad_offset;
-      return contents;
-    }
     VarEntry& variable = contents.variables[i];
     variable.size = static_cast<std::uint32_t>(end - start - block_overhead);
     std::uint16_t sum = 0;
