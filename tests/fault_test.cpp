@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -133,6 +134,26 @@ TEST(Edits, LeasedFileIsWaitedFor) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(read_bytes(dir / "game.89p")[73], 2);
+}
+
+// ostrel-show waits for an edit in progress (an ostrel run holds the file's lock from its open to
+// its rename) and lists the header as that edit leaves it, never half-edited.
+TEST(Show, WaitsForAnEditInProgress) {
+  POSIX_ONLY("flock from the test");
+  ScratchDir dir;
+  write_bytes(dir / "game.89p", build_var_file({}));
+  const int editor = ::open((dir / "game.89p").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(::flock(editor, LOCK_EX), 0);
+  Outcome r;
+  std::thread show([&] {
+    r = run_ostrel({.args = {"--json", "game.89p"}, .cwd = dir.path(), .binary = ostrel_show_binary()});
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(::pwrite(editor, "\x02", 1, 73), 1);  // archived
+  ::close(editor);
+  show.join();
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"destination\":\"Archive\""), std::string::npos) << r.out;
 }
 
 // Closed or abandoned console streams: nothing meant for them reaches the file, and the status and

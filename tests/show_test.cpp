@@ -139,6 +139,14 @@ const std::vector<Case> cases = {
      {"g.89g"}, "", "ostrel-show: g.89g: damaged: a variable's offset is out of place\n", 1},
     {"a table of folders only", {{"f.89s", patched(sample(), 72, {0x1F})}}, {"f.89s"}, "",
      "ostrel-show: f.89s: the file lists no variable\n", 1},
+    {"a UTF-8 path: as it is in JSON, escaped in a message",
+     {{"\xC3\xA9.89s", sample()}},
+     {"--json", "\xC3\xA9.89s", "\xC3\xBC.89p"},
+     "[\n{\"path\":\"\xC3\xA9.89s\",\"signature\":\"**TI89**\",\"folder\":\"main\","
+     "\"comment\":\"ostrel sample: a string variable\",\"variables\":[{\"folder\":\"main\","
+     "\"name\":\"hello\",\"type\":12,\"type_name\":\"string\",\"attribute\":0,"
+     "\"destination\":\"RAM\",\"size\":22,\"checksum_ok\":true}]}\n]\n",
+     "ostrel-show: \\xc3\\xbc.89p: no such file\n", 1},
     {"JSON with no file read", {}, {"--json", "gone.89p"}, "[]\n",
      "ostrel-show: gone.89p: no such file\n", 1},
     {"-- ends the options", {}, {"--", "--json"}, "", "ostrel-show: --json: no such file\n", 1},

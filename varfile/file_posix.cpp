@@ -174,6 +174,11 @@ LoadError load_file(const char* path, std::string& buffer) {
   } else if (static_cast<std::uint64_t>(info.st_size) > max_load_size) {
     error = LoadError::too_large;
   } else {
+    // A shared lock waits for an ostrel run that is editing the file (it holds an exclusive one
+    // until its edits and rename are done), so no half-edited header is listed. Where the
+    // filesystem has no locks, the file is read all the same.
+    while (::flock(fd, LOCK_SH) != 0 && errno == EINTR) {
+    }
     // The size fstat gave: a file that grows meanwhile is read as it was, one that shrinks as it
     // is now.
     buffer.resize(static_cast<std::size_t>(info.st_size));

@@ -163,6 +163,10 @@ LoadError load_file(const char* path, std::string& buffer) {
   }
   ::CloseHandle(look);
   if (file == INVALID_HANDLE_VALUE) return error;
+  // A shared lock waits for an ostrel run that is editing the file, so no half-edited header is
+  // listed; it ends with the handle.
+  OVERLAPPED whole{};
+  ::LockFileEx(file, 0, 0, MAXDWORD, MAXDWORD, &whole);
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file, &size)) {
     error = LoadError::read_failed;

@@ -66,8 +66,9 @@ enum class LoadError { none, not_found, access_denied, is_directory, not_regular
 /// is refused instead of filling memory.
 inline constexpr std::uint64_t max_load_size = 64 << 20;
 
-/// Reads the whole regular file `path` into `buffer`, reusing its memory, in one read as a rule.
-/// Devices, FIFOs and folders are never read, and opening never waits.
+/// Reads the whole regular file `path` into `buffer`, reusing its memory, in one read as a rule,
+/// after waiting for an edit in progress to end. Devices, FIFOs and folders are never read, and
+/// opening never waits.
 LoadError load_file(const char* path, std::string& buffer);
 
 /// The reason, as written after a file's name, for an error other than none.
