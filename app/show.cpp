@@ -196,13 +196,16 @@ ShowParse parse_show_command_line(int argc, const char* const* argv) {
 std::string show_parse_error_message(const ShowParse& parse) {
   std::string message = "ostrel-show: ";
   switch (parse.error) {
-    case ShowParseError::none: return {};
+    case ShowParseError::none:
+      return {};
     case ShowParseError::unknown_option:
       message += "unknown option '";
       append_escaped(message, parse.offending);
       message += "'\n";
       break;
-    case ShowParseError::no_files: message += "no file given\n"; break;
+    case ShowParseError::no_files:
+      message += "no file given\n";
+      break;
   }
   message += try_help;
   return message;

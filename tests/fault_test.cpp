@@ -146,7 +146,8 @@ TEST(Show, WaitsForAnEditInProgress) {
   ASSERT_EQ(::flock(editor, LOCK_EX), 0);
   Outcome r;
   std::thread show([&] {
-    r = run_ostrel({.args = {"--json", "game.89p"}, .cwd = dir.path(), .binary = ostrel_show_binary()});
+    r = run_ostrel(
+        {.args = {"--json", "game.89p"}, .cwd = dir.path(), .binary = ostrel_show_binary()});
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   ASSERT_EQ(::pwrite(editor, "\x02", 1, 73), 1);  // archived

@@ -74,7 +74,7 @@ void check_reader(std::string_view file) {
   require(!ostrel::family_of(contents.signature).empty() && !contents.variables.empty());
   require_field_of(contents.folder, file, 8);
   require_field_of(contents.comment, file, 40);
-  // Each variable's block (four zero bytes, data, checksum) lies in the file, apart from the others.
+  // Each variable's block (four zero bytes, data, checksum) lies in the file, apart from others.
   std::size_t blocks = 0;
   for (const ostrel::VarEntry& variable : contents.variables) {
     require_field_of(variable.folder, file, 8);

@@ -48,33 +48,38 @@ Bytes variable_data(const std::string& body) {
   return data;
 }
 
-// Writes `original` with libtifiles into `dir`; returns the name libtifiles chose.
-std::string write_with_libtifiles(const ScratchDir& dir, const Original& original) {
-  Content content(tifiles_content_create_regular(original.model));
+// Writes `originals` with libtifiles into `dir`, as one file (a group file when there are several)
+// with the model and comment of the first; returns its name: `name`, or the one libtifiles chose.
+std::string write_with_libtifiles(const ScratchDir& dir, const std::vector<Original>& originals,
+                                  const char* name = nullptr) {
+  Content content(tifiles_content_create_regular(originals.front().model));
   std::memset(content->comment, 0, sizeof content->comment);
-  original.comment.copy(content->comment, sizeof content->comment - 1);
-  VarEntry* entry = tifiles_ve_create_alloc_data(static_cast<uint32_t>(original.data.size()));
-  original.folder.copy(entry->folder, sizeof entry->folder - 1);
-  original.name.copy(entry->name, sizeof entry->name - 1);
-  entry->type = original.type;
-  entry->attr = original.attr;
-  entry->size = static_cast<uint32_t>(original.data.size());
-  std::memcpy(entry->data, original.data.data(), original.data.size());
-  tifiles_content_add_entry(content.get(), entry);
+  originals.front().comment.copy(content->comment, sizeof content->comment - 1);
+  for (const Original& original : originals) {
+    VarEntry* entry = tifiles_ve_create_alloc_data(static_cast<uint32_t>(original.data.size()));
+    original.folder.copy(entry->folder, sizeof entry->folder - 1);
+    original.name.copy(entry->name, sizeof entry->name - 1);
+    entry->type = original.type;
+    entry->attr = original.attr;
+    entry->size = static_cast<uint32_t>(original.data.size());
+    std::memcpy(entry->data, original.data.data(), original.data.size());
+    tifiles_content_add_entry(content.get(), entry);
+  }
   // Without a file name, libtifiles names the file itself (<folder>.<name>.<extension>), in the
   // working directory.
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
   char* written = nullptr;
-  const int result = tifiles_file_write_regular(nullptr, content.get(), &written);
+  const int result = tifiles_file_write_regular(name, content.get(), &written);
   std::filesystem::current_path(previous);
-  if (result != 0 || written == nullptr) {
+  if (result != 0 || (name == nullptr && written == nullptr)) {
     ADD_FAILURE() << "libtifiles could not write the file";
     return {};
   }
-  const std::string name = std::filesystem::path(written).filename().string();
+  if (name != nullptr) return name;  // libtifiles reports a chosen name only
+  const std::string chosen = std::filesystem::path(written).filename().string();
   g_free(written);
-  return name;
+  return chosen;
 }
 
 // One edit and what libtifiles must read afterwards.
@@ -168,7 +173,7 @@ TEST(Interop, LibtifilesReadsEditedFiles) {
   for (const Original& original : originals) {
     for (const Edit& edit : edits) {
       ScratchDir dir;
-      const std::string before = write_with_libtifiles(dir, original);
+      const std::string before = write_with_libtifiles(dir, {original});
       ASSERT_FALSE(before.empty());
       std::vector<std::string> args = edit.flags;
       args.insert(args.begin(), "-q");
@@ -214,30 +219,20 @@ TEST(Interop, LibtifilesReadsEditedFiles) {
 TEST(Interop, OstrelShowListsAGroupLibtifilesWrites) {
   Library library;
   for (const CalcModel model : {CALC_TI89, CALC_V200}) {
-    Content content(tifiles_content_create_regular(model));
-    std::strcpy(content->comment, "a group");
     const std::vector<Original> variables = {
-        {model, 0x0C, "main", "a", "", ATTRB_NONE, variable_data(std::string("\0a\0\x2D", 4))},
+        {model, 0x0C, "main", "a", "a group", ATTRB_NONE,
+         variable_data(std::string("\0a\0\x2D", 4))},
         {model, 0x12, "main", "prog", "", ATTRB_LOCKED, variable_data("\x00\x01\xE5")},
-        {model, 0x21, "games", "tetris", "", ATTRB_ARCHIVED, variable_data(std::string(700, '\xF3'))},
-        {model, 0x0B, "zz", "notes", "", ATTRB_NONE, variable_data(std::string("\0\x01 x\0\xE0", 6))},
+        {model, 0x21, "games", "tetris", "", ATTRB_ARCHIVED,
+         variable_data(std::string(700, '\xF3'))},
+        {model, 0x0B, "zz", "notes", "", ATTRB_NONE,
+         variable_data(std::string("\0\x01 x\0\xE0", 6))},
     };
-    for (const Original& variable : variables) {
-      VarEntry* entry = tifiles_ve_create_alloc_data(static_cast<uint32_t>(variable.data.size()));
-      variable.folder.copy(entry->folder, sizeof entry->folder - 1);
-      variable.name.copy(entry->name, sizeof entry->name - 1);
-      entry->type = variable.type;
-      entry->attr = variable.attr;
-      entry->size = static_cast<uint32_t>(variable.data.size());
-      std::memcpy(entry->data, variable.data.data(), variable.data.size());
-      tifiles_content_add_entry(content.get(), entry);
-    }
     ScratchDir dir;
-    const std::string name = model == CALC_TI89 ? "group.89g" : "group.v2g";
-    const std::string path = (dir / name).string();
-    ASSERT_EQ(tifiles_file_write_regular(path.c_str(), content.get(), nullptr), 0);
+    const std::string name =
+        write_with_libtifiles(dir, variables, model == CALC_TI89 ? "group.89g" : "group.v2g");
     Content read(tifiles_content_create_regular(CALC_NONE));
-    ASSERT_EQ(tifiles_file_read_regular(path.c_str(), read.get()), 0);
+    ASSERT_EQ(tifiles_file_read_regular((dir / name).c_str(), read.get()), 0);
     ASSERT_EQ(read->num_entries, variables.size());
 
     const Outcome shown = show_json(dir, name);

@@ -76,27 +76,19 @@ const std::vector<Case> cases = {
      {{"g.89g", group()}},
      {"g.89g"},
      header +
-         "TI-89       main\\a             0x0c string            RAM                 6  ok        g.89g  \"a group\"\n"
-         "TI-89       games\\tetris       0x21 assembly program  Archive             4  ok        g.89g  \"a group\"\n"
-         "TI-89       games\\odd          0x1c other             attr 0x05           2  ok        g.89g  \"a group\"\n",
-     "", 0},
-    {"a group as JSON",
-     {{"g.89g", group()}},
-     {"--json", "g.89g"},
-     "[\n{\"path\":\"g.89g\",\"signature\":\"**TI89**\",\"folder\":\"\",\"comment\":\"a group\","
-     "\"variables\":["
-     "{\"folder\":\"main\",\"name\":\"a\",\"type\":12,\"type_name\":\"string\",\"attribute\":0,"
-     "\"destination\":\"RAM\",\"size\":6,\"checksum_ok\":true},"
-     "{\"folder\":\"games\",\"name\":\"tetris\",\"type\":33,\"type_name\":\"assembly program\","
-     "\"attribute\":2,\"destination\":\"Archive\",\"size\":4,\"checksum_ok\":true},"
-     "{\"folder\":\"games\",\"name\":\"odd\",\"type\":28,\"type_name\":\"other\",\"attribute\":5,"
-     "\"destination\":null,\"size\":2,\"checksum_ok\":true}]}\n]\n",
+         "TI-89       main\\a             0x0c string            RAM                 6  ok        "
+         "g.89g  \"a group\"\n"
+         "TI-89       games\\tetris       0x21 assembly program  Archive             4  ok        "
+         "g.89g  \"a group\"\n"
+         "TI-89       games\\odd          0x1c other             attr 0x05           2  ok        "
+         "g.89g  \"a group\"\n",
      "", 0},
     {"bytes that are not printable ASCII",
      {{"odd.89p", odd_bytes()}},
      {"odd.89p"},
-     header + "TI-89       f\\x5co\\n\\xff       0x12 program           RAM, locked         2  ok        "
-              "odd.89p  \"say \\x22hi\\x22 \\x5c \\x01\\xe9\"\n",
+     header +
+         "TI-89       f\\x5co\\n\\xff       0x12 program           RAM, locked         2  ok  "
+         "      odd.89p  \"say \\x22hi\\x22 \\x5c \\x01\\xe9\"\n",
      "", 0},
     {"the same bytes as JSON code points",
      {{"odd.89p", odd_bytes()}},
@@ -109,8 +101,9 @@ const std::vector<Case> cases = {
     {"a wrong checksum: listed, and reported",
      {{"bad.89s", patched(sample(), 108, {0x00})}},
      {"bad.89s"},
-     header + "TI-89       main\\hello         0x0c string            RAM                22  wrong     "
-              "bad.89s  \"ostrel sample: a string variable\"\n",
+     header +
+         "TI-89       main\\hello         0x0c string            RAM                22  wrong     "
+         "bad.89s  \"ostrel sample: a string variable\"\n",
      "ostrel-show: bad.89s: main\\hello: wrong checksum (stored 0x0600, computed 0x06c2)\n", 1},
     {"a missing file, a folder and a good file, in order",
      {{"hello.89s", sample()}, {"dir.89p/", {}}},
@@ -167,7 +160,8 @@ TEST(Show, ListsAndReports) {
         write_bytes(dir / name, bytes);
       }
     }
-    const Outcome run = run_ostrel({.args = c.args, .cwd = dir.path(), .binary = ostrel_show_binary()});
+    const Outcome run =
+        run_ostrel({.args = c.args, .cwd = dir.path(), .binary = ostrel_show_binary()});
     EXPECT_EQ(run.out, c.out);
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(run.status, c.status);

@@ -145,27 +145,27 @@ std::string_view destination_name(std::uint8_t attribute) {
 }
 
 std::string_view content_error_text(ContentError error) {
-  switch (error) {
-    case ContentError::none: break;
-    case ContentError::not_variable_file: return "not a TI-68k variable file";
-    case ContentError::truncated: return "truncated: the file ends before its header says";
-    case ContentError::bad_offset: return "damaged: a variable's offset is out of place";
-    case ContentError::no_variables: return "the file lists no variable";
-  }
-  return {};
+  constexpr std::array<std::string_view, 5> texts = {
+      "",
+      "not a TI-68k variable file",
+      "truncated: the file ends before its header says",
+      "damaged: a variable's offset is out of place",
+      "the file lists no variable",
+  };
+  return texts[static_cast<std::size_t>(error)];
 }
 
 std::string_view load_error_text(LoadError error) {
-  switch (error) {
-    case LoadError::none: break;
-    case LoadError::not_found: return "no such file";
-    case LoadError::access_denied: return "permission denied";
-    case LoadError::is_directory: return "is a directory";
-    case LoadError::not_regular: return "not a regular file";
-    case LoadError::too_large: return "too large to be a TI-68k variable file";
-    case LoadError::read_failed: return "cannot be read";
-  }
-  return {};
+  constexpr std::array<std::string_view, 7> texts = {
+      "",
+      "no such file",
+      "permission denied",
+      "is a directory",
+      "not a regular file",
+      "too large to be a TI-68k variable file",
+      "cannot be read",
+  };
+  return texts[static_cast<std::size_t>(error)];
 }
 
 }  // namespace ostrel

@@ -36,7 +36,7 @@ enum class ContentError {
 struct VarContents {
   ContentError error = ContentError::none;
   std::string_view signature;
-  std::string_view folder;   // the header's folder field
+  std::string_view folder;  // the header's folder field
   std::string_view comment;
   std::vector<VarEntry> variables;
 };
@@ -60,7 +60,15 @@ std::string_view content_error_text(ContentError error);
 // Loading a file, the platform's part (one file per OS).
 
 /// Why a file could not be loaded.
-enum class LoadError { none, not_found, access_denied, is_directory, not_regular, too_large, read_failed };
+enum class LoadError {
+  none,
+  not_found,
+  access_denied,
+  is_directory,
+  not_regular,
+  too_large,
+  read_failed
+};
 
 /// The largest file loaded: far more than any calculator's memory, so that a huge or endless file
 /// is refused instead of filling memory.

@@ -64,11 +64,14 @@ Bytes build_var_file(const VarSpec& var) {
 
 Bytes build_group_file(const std::vector<VarSpec>& vars) {
   std::size_t entries = vars.size();
-  for (std::size_t i = 0; i < vars.size(); ++i) entries += i == 0 || vars[i].folder != vars[i - 1].folder;
+  const auto new_folder = [&](std::size_t i) {
+    return i == 0 || vars[i].folder != vars[i - 1].folder;
+  };
+  for (std::size_t i = 0; i < vars.size(); ++i) entries += new_folder(i);
   Bytes file = header(vars.front(), "", entries);
   std::size_t entry = 0;
   for (std::size_t i = 0; i < vars.size(); ++i) {
-    if (i == 0 || vars[i].folder != vars[i - 1].folder) {
+    if (new_folder(i)) {
       put_entry(file, entry++, file.size(), vars[i].folder, 0x1F, 0);
     }
     put_entry(file, entry++, file.size(), vars[i].name, vars[i].type, vars[i].attribute);
