@@ -69,6 +69,15 @@ struct Case {
 };
 
 const std::string try_help = "Try 'ostrel-show --help' for more information.\n";
+const std::string not_variable_file = "not a TI-68k variable file";
+const std::string truncated = "truncated: the file ends before its header says";
+const std::string misplaced = "damaged: a variable's offset is out of place";
+
+// A file that is refused: nothing listed, the reason on standard error, status 1.
+Case refused(std::string title, Bytes bytes, const std::string& reason) {
+  return {std::move(title), {{"f.89p", std::move(bytes)}}, {"f.89p"}, "",
+          "ostrel-show: f.89p: " + reason + "\n", 1};
+}
 
 const std::vector<Case> cases = {
     {"the sample", {{"hello.89s", sample()}}, {"hello.89s"}, header + sample_line, "", 0},
@@ -110,28 +119,19 @@ const std::vector<Case> cases = {
      {"gone.89p", "hello.89s", "dir.89p"},
      header + sample_line,
      "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n", 1},
-    {"an empty file", {{"e.89p", {}}}, {"e.89p"}, "",
-     "ostrel-show: e.89p: not a TI-68k variable file\n", 1},
-    {"not a variable file", {{"t.89p", Bytes(100, 'x')}}, {"t.89p"}, "",
-     "ostrel-show: t.89p: not a TI-68k variable file\n", 1},
-    {"cut inside the header", {{"h.89s", cut(sample(), 70)}}, {"h.89s"}, "",
-     "ostrel-show: h.89s: truncated: the file ends before its header says\n", 1},
-    {"cut inside the data", {{"d.89s", cut(sample(), 100)}}, {"d.89s"}, "",
-     "ostrel-show: d.89s: truncated: the file ends before its header says\n", 1},
-    {"65535 entries", {{"n.89s", patched(sample(), 58, {0xFF, 0xFF})}}, {"n.89s"}, "",
-     "ostrel-show: n.89s: truncated: the file ends before its header says\n", 1},
-    {"a data offset past the end", {{"o.89s", patched(sample(), 60, {0xF0, 0xFF, 0xFF, 0xFF})}},
-     {"o.89s"}, "", "ostrel-show: o.89s: damaged: a variable's offset is out of place\n", 1},
-    {"a data offset inside the header", {{"o.89s", patched(sample(), 60, {10, 0, 0, 0})}},
-     {"o.89s"}, "", "ostrel-show: o.89s: damaged: a variable's offset is out of place\n", 1},
-    {"a group whose offsets go backwards",
-     {{"g.89g", patched(group(), 60 + 16 * 3, {0x80, 0, 0, 0})}},
-     {"g.89g"}, "", "ostrel-show: g.89g: damaged: a variable's offset is out of place\n", 1},
-    {"a group whose middle offset lies past the end",
-     {{"g.89g", patched(group(), 60 + 16 * 3, {0xF0, 0xFF, 0xFF, 0x7F})}},
-     {"g.89g"}, "", "ostrel-show: g.89g: damaged: a variable's offset is out of place\n", 1},
-    {"a table of folders only", {{"f.89s", patched(sample(), 72, {0x1F})}}, {"f.89s"}, "",
-     "ostrel-show: f.89s: the file lists no variable\n", 1},
+    refused("an empty file", {}, not_variable_file),
+    refused("not a variable file", Bytes(100, 'x'), not_variable_file),
+    refused("cut inside the header", cut(sample(), 70), truncated),
+    refused("cut inside the data", cut(sample(), 100), truncated),
+    refused("65535 entries", patched(sample(), 58, {0xFF, 0xFF}), truncated),
+    refused("a data offset past the end", patched(sample(), 60, {0xF0, 0xFF, 0xFF, 0xFF}),
+            misplaced),
+    refused("a data offset inside the header", patched(sample(), 60, {10, 0, 0, 0}), misplaced),
+    refused("a group whose offsets go backwards", patched(group(), 60 + 16 * 3, {0x80, 0, 0, 0}),
+            misplaced),
+    refused("a group whose middle offset lies past the end",
+            patched(group(), 60 + 16 * 3, {0xF0, 0xFF, 0xFF, 0x7F}), misplaced),
+    refused("a table of folders only", patched(sample(), 72, {0x1F}), "the file lists no variable"),
     {"a UTF-8 path: as it is in JSON, escaped in a message",
      {{"\xC3\xA9.89s", sample()}},
      {"--json", "\xC3\xA9.89s", "\xC3\xBC.89p"},
