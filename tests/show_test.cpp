@@ -66,6 +66,7 @@ struct Case {
   std::string out;
   std::string err;
   int status;
+  Stream output = Stream::captured;  // how standard output is set up
 };
 
 const std::string try_help = "Try 'ostrel-show --help' for more information.\n";
@@ -140,6 +141,9 @@ const std::vector<Case> cases = {
      "\"name\":\"hello\",\"type\":12,\"type_name\":\"string\",\"attribute\":0,"
      "\"destination\":\"RAM\",\"size\":22,\"checksum_ok\":true}]}\n]\n",
      "ostrel-show: \\xc3\\xbc.89p: no such file\n", 1},
+    {"standard output closed: a listing that cannot be written is a failure",
+     {{"hello.89s", sample()}}, {"hello.89s"}, "",
+     "ostrel-show: cannot write to standard output\n", 1, Stream::closed},
     {"JSON with no file read", {}, {"--json", "gone.89p"}, "[]\n",
      "ostrel-show: gone.89p: no such file\n", 1},
     {"-- ends the options", {}, {"--", "--json"}, "", "ostrel-show: --json: no such file\n", 1},
@@ -160,8 +164,8 @@ TEST(Show, ListsAndReports) {
         write_bytes(dir / name, bytes);
       }
     }
-    const Outcome run =
-        run_ostrel({.args = c.args, .cwd = dir.path(), .binary = ostrel_show_binary()});
+    const Outcome run = run_ostrel(
+        {.args = c.args, .cwd = dir.path(), .out = c.output, .binary = ostrel_show_binary()});
     EXPECT_EQ(run.out, c.out);
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(run.status, c.status);
