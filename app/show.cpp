@@ -167,13 +167,15 @@ std::string checksum_problem(std::string_view path, const VarEntry& variable) {
 ShowParse parse_show_command_line(int argc, const char* const* argv) {
   ShowParse parse;
   ShowRequest& request = parse.request;
-  bool options_ended = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (options_ended || arg.size() < 2 || arg[0] != '-') {
-      request.paths.push_back(argv[i]);
+  request.args = {argv + 1, static_cast<std::size_t>(argc - 1)};
+  request.options_end = request.args.size();
+  bool any_file = false;
+  for (std::size_t i = 0; i < request.args.size(); ++i) {
+    const std::string_view arg = request.args[i];
+    if (request.names_file(i)) {
+      any_file = true;
     } else if (arg == "--") {
-      options_ended = true;
+      request.options_end = i;
     } else if (arg == "--json") {
       request.json = true;
     } else if (arg == "--help") {
@@ -187,7 +189,7 @@ ShowParse parse_show_command_line(int argc, const char* const* argv) {
   }
   if (request.help || request.version) {
     parse.error = ShowParseError::none;
-  } else if (parse.error == ShowParseError::none && request.paths.empty()) {
+  } else if (parse.error == ShowParseError::none && !any_file) {
     parse.error = ShowParseError::no_files;
   }
   return parse;
@@ -293,7 +295,9 @@ ShowStatus list_files(const ShowRequest& request, Console& console) {
   bool all_good = true;
   bool listed = false;
   if (request.json) console.out("[");
-  for (const char* path : request.paths) {
+  for (std::size_t i = 0; i < request.args.size(); ++i) {
+    if (!request.names_file(i)) continue;
+    const char* path = request.args[i];
     const LoadError load_error = load_file(path, buffer);
     if (load_error != LoadError::none) {
       console.err(problem(path, load_error_text(load_error)));

@@ -1,9 +1,10 @@
 #pragma once
 // ostrel-show: lists what TI-68k variable files hold, as aligned lines or as JSON.
 
+#include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "app/console.h"
 #include "varfile/var_reader.h"
@@ -14,7 +15,16 @@ struct ShowRequest {
   bool json = false;     // --json
   bool help = false;     // --help
   bool version = false;  // --version
-  std::vector<const char*> paths;
+  // The arguments after the program name, and the place of the first "--" among them (or their
+  // count). The files are picked from them as they are listed, so that nothing is kept per file.
+  std::span<const char* const> args;
+  std::size_t options_end = 0;
+
+  /// True when args[i] names a file: after the first "--" anything does; before it, whatever
+  /// does not start with "-" (or is "-" alone).
+  bool names_file(std::size_t i) const {
+    return i > options_end || args[i][0] != '-' || args[i][1] == '\0';
+  }
 };
 
 enum class ShowParseError { none, unknown_option, no_files };
