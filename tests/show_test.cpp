@@ -35,8 +35,8 @@ Bytes cut(Bytes bytes, std::size_t size) {
   return bytes;
 }
 
-VarSpec spec(std::string folder, std::string name, std::uint8_t type, std::uint8_t attribute,
-             Bytes body, std::string comment = "") {
+VarSpec variable(std::string folder, std::string name, std::uint8_t type, std::uint8_t attribute,
+                 Bytes body, std::string comment = "") {
   VarSpec var;
   var.folder = std::move(folder);
   var.name = std::move(name);
@@ -49,14 +49,14 @@ VarSpec spec(std::string folder, std::string name, std::uint8_t type, std::uint8
 
 // Three variables in two folders; one of a type and one of an attribute that have no name.
 Bytes group() {
-  return build_group_file({spec("main", "a", 0x0C, 0, string_body("x"), "a group"),
-                           spec("games", "tetris", 0x21, 2, {0x4E, 0x75}),
-                           spec("games", "odd", 0x1C, 5, {})});
+  return build_group_file({variable("main", "a", 0x0C, 0, string_body("x"), "a group"),
+                           variable("games", "tetris", 0x21, 2, {0x4E, 0x75}),
+                           variable("games", "odd", 0x1C, 5, {})});
 }
 
 // Text fields holding quotes, backslashes, a control byte and bytes above 0x7F.
 Bytes odd_bytes() {
-  return build_var_file(spec("f\\o", "n\xFF", 0x12, 1, {}, "say \"hi\" \\ \x01\xE9"));
+  return build_var_file(variable("f\\o", "n\xFF", 0x12, 1, {}, "say \"hi\" \\ \x01\xE9"));
 }
 
 struct Case {
