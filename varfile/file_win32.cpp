@@ -1,6 +1,6 @@
 // File access on Windows: opening, locking, positioned writes and the no-replace rename, and
-// loading a whole file for reading. Paths
-// arrive as UTF-8 (the manifest sets the process code page) and are widened for the wide calls.
+// loading a whole file for reading. Paths arrive as UTF-8 (the manifest sets the process code
+// page) and are widened for the wide calls.
 
 #include <algorithm>
 #include <string>

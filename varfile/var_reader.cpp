@@ -3,18 +3,18 @@
 #include <array>
 #include <utility>
 
+#include "varfile/header.h"
+
 namespace ostrel {
 
 namespace {
 
-// The layout: the signature (8 bytes), 01 00, the folder (8), the comment (40), the number of
-// entries (2, little-endian, like every number here) and the entry table from offset 60: per entry
-// the data offset (4), the name (8), the type (1), the attribute (1) and two more bytes. After the
-// table, the file's length (4) and A5 5A. Each variable's block, at its data offset: four zero
-// bytes, the data, and the checksum (2).
+// The layout: the signature (8 bytes), 01 00, the folder and the comment (the fields the editor
+// writes), the number of entries (2, little-endian, like every number here) and the entry table
+// from offset 60: per entry the data offset (4), the name (8), the type (1), the attribute (1) and
+// two more bytes. After the table, the file's length (4) and A5 5A. Each variable's block, at its
+// data offset: four zero bytes, the data, and the checksum (2).
 constexpr std::size_t signature_size = 8;
-constexpr std::size_t folder_at = 10;
-constexpr std::size_t comment_at = 18;
 constexpr std::size_t count_at = 58;
 constexpr std::size_t table_at = 60;
 constexpr std::size_t entry_size = 16;
@@ -70,12 +70,13 @@ VarContents read_var_contents(std::string_view bytes) {
     contents.error = ContentError::truncated;
     return contents;
   }
-  contents.folder = text_field(bytes, folder_at, 8);
-  contents.comment = text_field(bytes, comment_at, 40);
+  contents.folder = text_field(bytes, folder_offset, folder_width);
+  contents.comment = text_field(bytes, comment_offset, comment_width);
   const std::size_t count = little_endian(bytes, count_at, 2);
   const std::size_t table_end = table_at + count * entry_size;
   const std::size_t header_end = table_end + after_table_size;
-  if (bytes.size() < header_end || little_endian(bytes, table_end, 4) > bytes.size()) {
+  const std::size_t file_end = bytes.size() < header_end ? 0 : little_endian(bytes, table_end, 4);
+  if (bytes.size() < header_end || file_end > bytes.size()) {
     contents.error = ContentError::truncated;
     return contents;
   }
@@ -85,7 +86,7 @@ VarContents read_var_contents(std::string_view bytes) {
   std::vector<std::size_t> starts;
   std::string_view folder = contents.folder;
   for (std::size_t entry = table_at; entry < table_end; entry += entry_size) {
-    const std::string_view name = text_field(bytes, entry + 4, 8);
+    const std::string_view name = text_field(bytes, entry + 4, var_name_width);
     const auto type = static_cast<std::uint8_t>(bytes[entry + 12]);
     if (type == folder_type) {
       folder = name;  // names the folder of the variables after it
@@ -101,7 +102,7 @@ VarContents read_var_contents(std::string_view bytes) {
   }
   // The whole chain is checked before any block is read: from the end of the header, each block
   // at least as long as its overhead, up to the length the header gives, which is within the file.
-  starts.push_back(little_endian(bytes, table_end, 4));
+  starts.push_back(file_end);
   bool in_place = starts.front() >= header_end;
   for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
     in_place = in_place && starts[i + 1] >= starts[i] + block_overhead;
