@@ -23,8 +23,21 @@ std::string two_digits(int number);
 
 /// Readies the standard streams before anything else is opened: a closed one is opened on the
 /// null device (so no file can take its number and receive console text), and a reader that has
-/// gone away makes writes fail instead of ending the process. False when that is impossible.
+/// gone away makes writes fail instead of ending the process, as does a write past the file-size
+/// limit (ulimit -f). False when that is impossible.
 [[nodiscard]] bool claim_standard_streams();
+
+/// While it lives, the signals that end a run (SIGINT, SIGTERM, SIGHUP and SIGQUIT; on Windows,
+/// Ctrl+C, Ctrl+Break and the closing of the console) wait, and one that came takes effect when
+/// it ends. A run holds them from its rename to its close, so that an interruption can never
+/// leave a file under a new name without its new signature. One at a time.
+class InterruptHold {
+ public:
+  InterruptHold();
+  ~InterruptHold();
+  InterruptHold(const InterruptHold&) = delete;
+  InterruptHold& operator=(const InterruptHold&) = delete;
+};
 
 /// Writes all of `text` to stream `fd` (1 or 2) as far as it goes; false when it did not all go.
 /// The editor's console is best effort, so a closed, full or abandoned stream never stops an edit.

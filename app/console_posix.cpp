@@ -11,10 +11,19 @@
 
 namespace ostrel {
 
+namespace {
+
+sigset_t mask_before_hold;
+
+}  // namespace
+
 bool claim_standard_streams() {
   // Without this, a reader that has gone away (ostrel ... | true) kills the run with SIGPIPE in
-  // the middle of its report, and the exit status no longer says what happened to the file.
+  // the middle of its report, and the exit status no longer says what happened to the file; and a
+  // write past the file-size limit kills it with SIGXFSZ halfway through its edits, where the
+  // write can simply fail and be reported.
   ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
   // One call finds every closed stream: poll marks a descriptor that is not open POLLNVAL.
   pollfd streams[3] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}};
   if (::poll(streams, 3, 0) < 0) return false;
@@ -25,6 +34,16 @@ bool claim_standard_streams() {
   }
   return true;
 }
+
+InterruptHold::InterruptHold() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, signal);
+  ::sigprocmask(SIG_BLOCK, &held, &mask_before_hold);
+}
+
+// A signal that came meanwhile is delivered here, and ends the process as it would have.
+InterruptHold::~InterruptHold() { ::sigprocmask(SIG_SETMASK, &mask_before_hold, nullptr); }
 
 bool write_stream(int fd, std::string_view text) {
   while (!text.empty()) {

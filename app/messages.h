@@ -58,6 +58,10 @@ inline constexpr std::string_view cannot_open = "\nERROR: Cannot open inputfile 
 inline constexpr std::string_view cannot_write = "\nERROR: Cannot write to inputfile %s!\n";
 inline constexpr std::string_view cannot_rename = "\nERROR: Cannot rename inputfile %s to %s!\n";
 inline constexpr std::string_view wrong_extension = "\nERROR: Wrong file extention!\n";
+inline constexpr std::string_view other_kind =
+    "\nERROR: Cannot edit inputfile %s, it is not a TI68k variable file!\n";
+inline constexpr std::string_view group_file =
+    "\nERROR: Cannot set destination, folder or name in group file %s!\n";
 
 // Warnings (standard output, except nothing_to_do on standard error).
 inline constexpr std::string_view folder_truncated =

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/messages.h"
+#include "varfile/layout.h"
 
 namespace ostrel {
 
@@ -32,9 +33,9 @@ struct Destination {
 };
 
 inline constexpr std::array<Destination, 3> destinations = {{
-    {'r', 0, msg::task_ram},
-    {'l', 1, msg::task_ram_locked},
-    {'a', 2, msg::task_archive},
+    {'r', attribute_ram, msg::task_ram},
+    {'l', attribute_locked, msg::task_ram_locked},
+    {'a', attribute_archived, msg::task_archive},
 }};
 
 /// The destination whose letter is `letter`, or null.

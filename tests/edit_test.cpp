@@ -36,6 +36,7 @@ struct EditCase {
   std::string out;  // standard output after the banner (the whole of it when quiet)
   std::string err = {};
   bool quiet = false;
+  int status = 0;
 };
 
 std::string zeros(std::size_t n) { return std::string(n, '\0'); }
@@ -56,7 +57,7 @@ void run_case(const EditCase& c, const Bytes& original) {
   const Outcome r = run_ostrel({c.args, dir.path()});
   EXPECT_EQ(r.out, c.quiet ? c.out : banner + c.out);
   EXPECT_EQ(r.err, c.err);
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, c.status);
   EXPECT_EQ(read_bytes(dir / "file.89p"), patched(original, c.patches));
   EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"file.89p"});
 }
@@ -122,6 +123,114 @@ TEST(Edits, TaskLinesAndBytes) {
   for (const EditCase& c : cases) run_case(c, original);
 }
 
+// Where the variable's fields are, and what may be edited at all, as the file's head tells.
+TEST(Edits, WhatTheFileHolds) {
+  struct Form {
+    std::string name;
+    Bytes original;
+    std::vector<EditCase> cases;
+  };
+  VarSpec behind_folder_entry;  // as link software saves one variable: a folder entry, then it
+  behind_folder_entry.signature = "**TI92P*";
+  behind_folder_entry.folder = "cst";
+  behind_folder_entry.name = "bandn";
+  behind_folder_entry.type = 0x13;
+  behind_folder_entry.attribute = 3;
+  behind_folder_entry.body = {0x00, 0x01, 0xE5};
+  VarSpec in_games = behind_folder_entry;
+  in_games.folder = "games";
+  Bytes flash_app = patched(Bytes(120, 0x01), {{0, "**TIFL**"}});
+  Bytes ti83_plus = patched(Bytes(100, 0), {{0, "**TI83F*\x1a\x0a"}});
+  const std::string group_refused =
+      "\nERROR: Cannot set destination, folder or name in group file file.89p!\n";
+  const std::string other_refused =
+      "\nERROR: Cannot edit inputfile file.89p, it is not a TI68k variable file!\n";
+  const std::vector<Form> forms = {
+      {"a variable behind its folder entry",
+       build_group_file({behind_folder_entry}),
+       {
+           {"folder: the header's and the folder entry's",
+            {"-fo", "games", "file.89p"},
+            {{10, "games" + zeros(3)}, {64, "games" + zeros(3)}},
+            "\nTask 01: On-calc folder set to 'games'.\n"},
+           {"current folder: the first byte of both",
+            {"-q", "-fo", "-", "file.89p"},
+            {{10, zeros(1)}, {64, zeros(1)}},
+            "",
+            "",
+            true},
+           {"name: the variable's entry",
+            {"-q", "-fi", "prog", "file.89p"},
+            {{80, "prog" + zeros(4)}},
+            "",
+            "",
+            true},
+           {"destination: the variable's entry",
+            {"-q", "-d", "r", "file.89p"},
+            {{89, zeros(1)}},
+            "",
+            "",
+            true},
+           {"all at once",
+            {"-ti", "89", "-c", "c", "-fi", "abcdefgh", "-fo", "f", "-d", "lock", "file.89p"},
+            {{89, "\x01"},
+             {10, "f" + zeros(7)},
+             {64, "f" + zeros(7)},
+             {80, "abcdefgh"},
+             {18, "c" + zeros(39)},
+             {0, "**TI89**"}},
+            "\nTask 01: Destination set to 'RAM, locked'.\nTask 02: On-calc folder set to 'f'."
+            "\nTask 03: On-calc filename set to 'abcdefgh'.\nTask 04: File comment set."
+            "\nTask 05: Target device set to '89'\n"},
+       }},
+      {"a group",
+       build_group_file({behind_folder_entry, in_games}),
+       {
+           {"folder refused", {"-fo", "x", "file.89p"}, {}, "", group_refused, false, 1},
+           {"current folder refused", {"-fo", "-", "file.89p"}, {}, "", group_refused, false, 1},
+           {"name refused", {"-fi", "x", "file.89p"}, {}, "", group_refused, false, 1},
+           {"destination refused, with nothing else written",
+            {"-q", "-c", "x", "-d", "a", "file.89p"},
+            {},
+            "",
+            group_refused,
+            true,
+            1},
+           {"comment",
+            {"-q", "-c", "games", "file.89p"},
+            {{18, "games" + zeros(35)}},
+            "",
+            "",
+            true},
+           {"target", {"-q", "-ti", "89", "file.89p"}, {{0, "**TI89**"}}, "", "", true},
+       }},
+      {"a Flash application",
+       flash_app,
+       {
+           {"target refused", {"-ti", "v2", "file.89p"}, {}, "", other_refused, false, 1},
+           {"name refused", {"-q", "-fi", "x", "file.89p"}, {}, "", other_refused, true, 1},
+           {"comment refused", {"-q", "-c", "x", "file.89p"}, {}, "", other_refused, true, 1},
+           {"nothing asked, nothing refused", {"-q", "file.89p"}, {}, "", nothing_to_do, true},
+       }},
+      {"a TI-83 Plus variable",
+       ti83_plus,
+       {
+           {"destination refused", {"-d", "a", "file.89p"}, {}, "", other_refused, false, 1},
+           {"folder refused",
+            {"-q", "-n_extcheck", "-fo", "-", "file.89p"},
+            {},
+            "\nWARNING: File extention is not checked!",
+            other_refused,
+            true,
+            1},
+       }},
+  };
+  for (const Form& form : forms) {
+    SCOPED_TRACE(form.name);
+    for (const EditCase& c : form.cases) run_case(c, form.original);
+  }
+}
+
 // Files that are not variable files are written at the same offsets, growing when short.
 TEST(Edits, AnyFileIsWrittenAtTheSameOffsets) {
   const std::vector<Bytes> originals = {
@@ -129,6 +238,7 @@ TEST(Edits, AnyFileIsWrittenAtTheSameOffsets) {
       Bytes(5, 0xEE),
       Bytes(73, 0x11),
       Bytes(200, 0x7F),
+      Bytes(200, 0x00),
   };
   const std::vector<EditCase> cases = {
       {"destination", {"-d", "a", "file.89p"}, {{73, "\x02"}},
@@ -166,15 +276,34 @@ TEST(Edits, PathsAreUsedAsGiven) {
   }
 }
 
-TEST(Edits, SymbolicLinkToARegularFileIsFollowed) {
-  ScratchDir dir;
-  write_bytes(dir / "real.89p", build_var_file({}));
-  std::filesystem::create_symlink("real.89p", dir / "link.89p");
-  const Outcome r = run_ostrel({{"-q", "-d", "a", "link.89p"}, dir.path()});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(read_bytes(dir / "real.89p")[73], 2);
-  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.89p"));
+// A symbolic link is followed to the file it leads to. A rename, though, would rename the link
+// and leave the file a name its new signature contradicts: refused before anything is written.
+TEST(Edits, SymbolicLinkToARegularFile) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+    int status;
+    Bytes::value_type attribute;  // of the linked file afterwards
+  };
+  const Case cases[] = {
+      {{"-q", "-d", "a", "link.89p"}, "", 0, 2},
+      {{"-q", "-d", "a", "-ti", "v2", "link.89p"},
+       "\nERROR: Cannot rename inputfile link.89p to link.v2p!\n",
+       1,
+       0},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    write_bytes(dir / "real.89p", build_var_file({}));
+    std::filesystem::create_symlink("real.89p", dir / "link.89p");
+    const Outcome r = run_ostrel({c.args, dir.path()});
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(read_bytes(dir / "real.89p"),
+              patched(build_var_file({}), {{73, {static_cast<char>(c.attribute)}}}));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.89p"));
+    EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"link.89p", "real.89p"}));
+  }
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -117,6 +119,121 @@ TEST(CannotOpen, PathSwappedAfterTheLook) {
   ::close(watch);
 }
 
+// A build step writes a new file and renames it over the path after the run checked what the
+// path names: the run's rename then moves that new file, finds it is not the one it locked, gives
+// it its name back and writes nothing, to either file.
+TEST(CannotOpen, PathReplacedBeforeTheRename) {
+  POSIX_ONLY("strace");
+  ScratchDir dir;
+  const Bytes original = build_var_file({});
+  Bytes replacement = original;
+  replacement.push_back(0x42);
+  write_bytes(dir / "game.89p", original);
+  std::filesystem::create_hard_link(dir / "game.89p", dir / "kept");  // to see the locked file
+  // The read of the header, right after the check, starts a second late.
+  const auto slowed = under_strace({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, dir.path()},
+                                   {"-e", "inject=pread64:delay_enter=1000000"});
+  if (!slowed) GTEST_SKIP() << "strace cannot run here";
+  Outcome r;
+  std::thread run([&] { r = run_ostrel(*slowed); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  write_bytes(dir / "game.tmp", replacement);
+  std::filesystem::rename(dir / "game.tmp", dir / "game.89p");
+  run.join();
+  EXPECT_EQ(r.err, cannot_open("game.89p"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"game.89p", "kept"}));
+  EXPECT_EQ(read_bytes(dir / "game.89p"), replacement);
+  EXPECT_EQ(read_bytes(dir / "kept"), original);
+}
+
+// A lock that is never let go (flock -x game.89p sleep 1000, a stopped run, or flock -s by a user
+// who can only read the file) is waited for about ten seconds; then the run gives up, having
+// written nothing. Both waits run at once.
+TEST(CannotOpen, LockHeldPastTheLimit) {
+  POSIX_ONLY("flock from the test");
+  const Bytes original = build_var_file({});
+  struct Attempt {
+    int lock;
+    ScratchDir dir = {};
+    Outcome outcome = {};
+    std::chrono::duration<double> took = {};
+  };
+  Attempt attempts[] = {{LOCK_EX}, {LOCK_SH}};
+  std::vector<int> holders;
+  std::vector<std::thread> runs;
+  for (Attempt& a : attempts) {
+    write_bytes(a.dir / "game.89p", original);
+    holders.push_back(::open((a.dir / "game.89p").c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_EQ(::flock(holders.back(), a.lock), 0);
+    runs.emplace_back([&a] {
+      const auto start = std::chrono::steady_clock::now();
+      a.outcome = run_ostrel({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, a.dir.path()});
+      a.took = std::chrono::steady_clock::now() - start;
+    });
+  }
+  for (std::thread& run : runs) run.join();
+  for (const int holder : holders) ::close(holder);
+  for (const Attempt& a : attempts) {
+    EXPECT_EQ(a.outcome.err, cannot_open("game.89p"));
+    EXPECT_EQ(a.outcome.status, 1);
+    EXPECT_GE(a.took.count(), 9.5);
+    EXPECT_LT(a.took.count(), 15.0);
+    EXPECT_EQ(list_dir(a.dir.path()), std::vector<std::string>{"game.89p"});
+    EXPECT_EQ(read_bytes(a.dir / "game.89p"), original);
+  }
+}
+
+// The process that runs `binary` in the folder `cwd`, waiting up to five seconds for it to
+// appear; 0 when none does.
+pid_t find_process(const std::filesystem::path& binary, const std::filesystem::path& cwd) {
+  const auto exe = std::filesystem::canonical(binary);
+  const auto folder = std::filesystem::canonical(cwd);
+  for (int tries = 0; tries < 500; ++tries) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+      if (std::filesystem::read_symlink(entry.path() / "exe", error) == exe &&
+          std::filesystem::read_symlink(entry.path() / "cwd", error) == folder) {
+        return static_cast<pid_t>(std::atoi(entry.path().filename().c_str()));
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return 0;
+}
+
+// A signal that ends the run, sent when the file has its new name and nothing is written yet,
+// takes effect only after the close: the file is never left under a name its signature
+// contradicts.
+TEST(Interrupted, BetweenTheRenameAndTheWrites) {
+  POSIX_ONLY("strace, signals");
+  for (const int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(::strsignal(signal));
+    ScratchDir dir;
+    const Bytes original = build_var_file({});
+    write_bytes(dir / "game.89p", original);
+    // The rename is made, and returns a second late.
+    const auto slowed = under_strace({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, dir.path()},
+                                     {"-e", "inject=rename,renameat,renameat2:delay_exit=1000000"});
+    if (!slowed) GTEST_SKIP() << "strace cannot run here";
+    Outcome r;
+    std::thread run([&] { r = run_ostrel(*slowed); });
+    for (int tries = 0; tries < 500 && !std::filesystem::exists(dir / "game.v2p"); ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const pid_t pid = find_process(ostrel_binary(), dir.path());
+    EXPECT_NE(pid, 0);
+    if (pid != 0) ::kill(pid, signal);
+    run.join();
+    EXPECT_EQ(r.status, -1) << "not ended by the signal";
+    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.v2p"});
+    Bytes edited = original;
+    edited[73] = 2;
+    std::string("**TI92P*").copy(reinterpret_cast<char*>(edited.data()), 8);
+    EXPECT_EQ(read_bytes(dir / "game.v2p"), edited);
+  }
+}
+
 // A file under a lease (as Samba or a backup agent takes) is waited for, not refused.
 TEST(Edits, LeasedFileIsWaitedFor) {
   POSIX_ONLY("leases");
@@ -175,6 +292,36 @@ TEST(ConsoleStreams, ClosedOrAbandoned) {
       {"output closed", {"-d", "a", "file.89p"}, Stream::closed, Stream::captured, "", 0, archived},
       {"error closed", {"-q", "file.89p"}, Stream::captured, Stream::closed, "", 0, {}},
       {"both closed", {"-d", "a", "file.89p"}, Stream::closed, Stream::closed, "", 0, archived},
+      // The warning is written while the file is open: it must not land in the file.
+      {"both closed, a warning for standard error",
+       {"file.89p"},
+       Stream::closed,
+       Stream::closed,
+       "",
+       0,
+       {}},
+      {"output closed, write fails",
+       {"-d", "a", "file.89p"},
+       Stream::closed,
+       Stream::captured,
+       cannot_write("file.89p"),
+       1,
+       {},
+       16},
+      {"reader gone, file missing",
+       {"-d", "a", "missing.89p"},
+       Stream::abandoned,
+       Stream::captured,
+       cannot_open("missing.89p"),
+       1,
+       {}},
+      {"reader gone, edit done",
+       {"-d", "a", "file.89p"},
+       Stream::abandoned,
+       Stream::captured,
+       "",
+       0,
+       archived},
       {"output closed, write fails", {"-d", "a", "file.89p"}, Stream::closed, Stream::captured,
        cannot_write("file.89p"), 1, {}, 16},
       {"reader gone, file missing", {"-d", "a", "missing.89p"}, Stream::abandoned,
@@ -220,6 +367,12 @@ TEST(WriteFailure, FileSizeLimit) {
       {"folder written, comment fails", {"-c", "x", "-fo", "main", "file.89p"}, 18,
        "\nTask 01: On-calc folder set to 'main'.\nTask 02: File comment set.", folder_then_fail},
       {"signature cut short", {"-ti", "89", "file.89p"}, 5, "", partial_signature},
+      // Renamed before the first write; the write fails, and the file gets its name back.
+      {"renamed back",
+       {"-d", "a", "-ti", "v2", "file.89p"},
+       16,
+       "\nTask 01: Destination set to 'Archive'.",
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -231,6 +384,7 @@ TEST(WriteFailure, FileSizeLimit) {
     EXPECT_EQ(r.out, banner + c.out);
     EXPECT_EQ(r.err, cannot_write("file.89p"));
     EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"file.89p"});
     EXPECT_EQ(read_bytes(dir / "file.89p"), c.expected);
   }
 }
@@ -275,7 +429,7 @@ TEST(Permission, ReadOnlyFolderFailsTheRename) {
   write_bytes(dir / "game.89p", original);
   std::filesystem::permissions(dir / "game.89p", std::filesystem::perms(0666));
   std::filesystem::permissions(dir.path(), std::filesystem::perms(0555));
-  Invocation inv{{"-ti", "v2", "game.89p"}, dir.path()};
+  Invocation inv{{"-d", "a", "-ti", "v2", "game.89p"}, dir.path()};
   ScratchDir binary_dir;
   if (!unprivileged(inv, binary_dir)) GTEST_SKIP() << "cannot drop privileges to test permissions";
   const Outcome r = run_ostrel(inv);
@@ -283,10 +437,8 @@ TEST(Permission, ReadOnlyFolderFailsTheRename) {
   EXPECT_EQ(r.out, banner);
   EXPECT_EQ(r.err, "\nERROR: Cannot rename inputfile game.89p to game.v2p!\n");
   EXPECT_EQ(r.status, 1);
-  // The signature was written before the rename failed, and stays.
-  Bytes edited = original;
-  std::string("**TI92P*").copy(reinterpret_cast<char*>(edited.data()), 8);
-  EXPECT_EQ(read_bytes(dir / "game.89p"), edited);
+  // The rename comes before any write, so its failure leaves the file as it was.
+  EXPECT_EQ(read_bytes(dir / "game.89p"), original);
   EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.89p"});
 }
 

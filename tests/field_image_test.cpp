@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/console.h"
+#include "tests/support/var_fixture.h"
 #include "varfile/header.h"
 
 namespace ostrel {
@@ -64,6 +65,49 @@ TEST(FormatMessage, FillsPlaceholdersInOrder) {
   // Surplus values are ignored.
   EXPECT_EQ(format_message("\nTask %02i: File comment set.", {"01", "unused"}),
             "\nTask 01: File comment set.");
+}
+
+// The form is told from the head alone; what cannot be told apart is edited at the fixed offsets.
+TEST(FileForm, FromTheHead) {
+  using testing::build_group_file;
+  using testing::Bytes;
+  const auto with = [](Bytes bytes, std::size_t at, std::string_view patch) {
+    if (bytes.size() < at + patch.size()) bytes.resize(at + patch.size());
+    std::copy(patch.begin(), patch.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    return bytes;
+  };
+  testing::VarSpec games;
+  games.folder = "games";
+  const Bytes behind_folder = build_group_file({{}});
+  const Bytes group = build_group_file({{}, games});
+  struct Case {
+    std::string name;
+    Bytes head;
+    FileForm form;
+  };
+  const Case cases[] = {
+      {"empty", {}, FileForm::fixed},
+      {"zeros", Bytes(100, 0), FileForm::fixed},
+      {"a signature alone", with({}, 0, "**TI89**"), FileForm::fixed},
+      {"one variable", testing::build_var_file({}), FileForm::fixed},
+      {"a TI-92 variable behind its folder entry", with(behind_folder, 0, "**TI92**"),
+       FileForm::folder_entry_first},
+      {"a group", group, FileForm::group},
+      {"a folder entry alone", with(behind_folder, 58, std::string("\x01", 1)), FileForm::group},
+      {"two folder entries", with(behind_folder, 88, "\x1f"), FileForm::group},
+      {"cut before the second entry's type",
+       Bytes(behind_folder.begin(), behind_folder.begin() + 88), FileForm::group},
+      {"no entries, 0x1f where the first type would be",
+       with(behind_folder, 58, std::string(2, '\0')), FileForm::fixed},
+      {"an unknown signature", with(behind_folder, 0, "**TI89*_"), FileForm::fixed},
+      {"a Flash application", with(Bytes(8), 0, "**TIFL**"), FileForm::other_kind},
+      {"a TI-83 Plus variable", with(behind_folder, 0, "**TI83F*"), FileForm::other_kind},
+  };
+  for (const Case& c : cases) {
+    const std::string head(c.head.begin(),
+                           c.head.begin() + std::min(c.head.size(), form_probe_size));
+    EXPECT_EQ(form_of(head), c.form) << c.name;
+  }
 }
 
 TEST(TwoDigits, PadsToTwoDigits) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The library's headers are C, and use C's `restrict`, which C++ spells `__restrict`.
@@ -18,6 +19,7 @@
 #undef restrict
 
 #include "tests/support/process.h"
+#include "tests/support/var_fixture.h"
 
 namespace ostrel::testing {
 namespace {
@@ -80,6 +82,24 @@ std::string write_with_libtifiles(const ScratchDir& dir, const std::vector<Origi
   const std::string chosen = std::filesystem::path(written).filename().string();
   g_free(written);
   return chosen;
+}
+
+// Writes `original` as link software often saves one variable, behind a folder entry that names
+// its folder (the fixture's group of one), under a name with its model's extension.
+std::string write_behind_folder_entry(const ScratchDir& dir, const Original& original) {
+  VarSpec var;
+  var.signature = original.model == CALC_TI89 ? "**TI89**" : "**TI92P*";
+  var.folder = original.folder;
+  var.comment = original.comment;
+  var.name = original.name;
+  var.type = original.type;
+  var.attribute = original.attr;
+  var.body.assign(original.data.begin() + 2, original.data.end());
+  const std::string name = std::string("saved.") + (original.model == CALC_TI89    ? "89p"
+                                                    : original.model == CALC_TI92P ? "9xp"
+                                                                                   : "v2p");
+  write_bytes(dir / name, build_group_file({var}));
+  return name;
 }
 
 // One edit and what libtifiles must read afterwards.
@@ -169,11 +189,17 @@ TEST(Interop, LibtifilesReadsEditedFiles) {
       {CALC_V200, 0x0C, "abcdefgh", "abcdefgh", std::string(40, 'x'), ATTRB_NONE,
        variable_data(std::string("\0s\0\x2D", 4))},
   };
-  int checked = 0;
+  // Each as libtifiles writes it, and behind a folder entry, as link software often saves it.
+  std::vector<std::pair<Original, bool>> sources;
   for (const Original& original : originals) {
+    sources.insert(sources.end(), {{original, false}, {original, true}});
+  }
+  int checked = 0;
+  for (const auto& [original, behind_folder_entry] : sources) {
     for (const Edit& edit : edits) {
       ScratchDir dir;
-      const std::string before = write_with_libtifiles(dir, {original});
+      const std::string before = behind_folder_entry ? write_behind_folder_entry(dir, original)
+                                                     : write_with_libtifiles(dir, {original});
       ASSERT_FALSE(before.empty());
       std::vector<std::string> args = edit.flags;
       args.insert(args.begin(), "-q");

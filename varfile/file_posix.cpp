@@ -1,13 +1,16 @@
 // File access on POSIX systems: opening, locking, positioned writes and the no-replace rename,
 // and loading a whole file for reading.
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdio>  // renameat2 and RENAME_NOREPLACE (Linux), renamex_np and RENAME_EXCL (macOS)
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "varfile/rename.h"
@@ -83,14 +86,41 @@ VarFile::~VarFile() {
 }
 
 bool VarFile::lock(const char* path) {
-  // An advisory lock, held by every run of this tool until it closes the file, after its rename.
-  // Where the filesystem has no locks (ENOLCK, EOPNOTSUPP) the run goes on without one rather
-  // than refuse every file there; the check below still holds.
-  while (::flock(static_cast<int>(handle_), LOCK_EX) != 0 && errno == EINTR) {
+  // An advisory lock, held by every run of this tool until it closes the file. It is asked for
+  // without blocking, and asked again after a pause while another holds it, so that a holder
+  // that never lets go (a stopped run, flock(1) in a script) cannot keep this run waiting past
+  // the limit. Where the filesystem has no locks (ENOLCK, EOPNOTSUPP) the run goes on without
+  // one rather than refuse every file there; the check below still holds.
+  const auto give_up = std::chrono::steady_clock::now() + lock_wait_limit;
+  long pause_ns = 1'000'000;
+  while (::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) break;
+    if (std::chrono::steady_clock::now() >= give_up) return false;
+    const timespec pause{0, pause_ns};
+    ::nanosleep(&pause, nullptr);
+    pause_ns = std::min(pause_ns * 2, 100'000'000L);
   }
+  return is_at(path);
+}
+
+bool VarFile::is_at(const char* path) const {
   struct stat info;
   return ::stat(path, &info) == 0 && static_cast<std::uint64_t>(info.st_dev) == device_ &&
          static_cast<std::uint64_t>(info.st_ino) == inode_;
+}
+
+std::optional<std::size_t> VarFile::read_at(std::uint64_t offset, std::span<char> buffer) {
+  std::size_t got = 0;
+  while (got < buffer.size()) {
+    const ssize_t n = ::pread(static_cast<int>(handle_), buffer.data() + got, buffer.size() - got,
+                              static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
 }
 
 bool VarFile::write_at(std::uint64_t offset, std::string_view bytes) {
@@ -120,6 +150,11 @@ bool VarFile::close() {
 bool name_is_free(const char* path) {
   struct stat info;
   return ::lstat(path, &info) != 0 && errno == ENOENT;
+}
+
+bool is_symbolic_link(const char* path) {
+  struct stat info;
+  return ::lstat(path, &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 #if defined(__APPLE__)

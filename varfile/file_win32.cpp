@@ -3,6 +3,7 @@
 // page) and are widened for the wide calls.
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -82,11 +83,26 @@ VarFile::~VarFile() {
 
 bool VarFile::lock(const char* path) {
   // An exclusive lock on every byte the file may ever have; while it is held, another run waits
-  // here and nothing else can write the file.
-  OVERLAPPED whole{};
-  if (!::LockFileEx(as_handle(handle_), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
-    return false;
+  // here and nothing else can write the file. It is asked for without blocking, and again after
+  // a pause, so that a holder that never lets go cannot keep this run waiting past the limit.
+  const ULONGLONG give_up =
+      ::GetTickCount64() +
+      static_cast<ULONGLONG>(std::chrono::milliseconds(lock_wait_limit).count());
+  DWORD pause_ms = 1;
+  for (;;) {
+    OVERLAPPED whole{};
+    if (::LockFileEx(as_handle(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                     MAXDWORD, MAXDWORD, &whole)) {
+      break;
+    }
+    if (::GetLastError() != ERROR_LOCK_VIOLATION || ::GetTickCount64() >= give_up) return false;
+    ::Sleep(pause_ms);
+    pause_ms = std::min<DWORD>(pause_ms * 2, 100);
   }
+  return is_at(path);
+}
+
+bool VarFile::is_at(const char* path) const {
   const HANDLE now = open_to_look(widen_path(path));
   if (now == INVALID_HANDLE_VALUE) return false;
   std::uint64_t volume = 0;
@@ -94,6 +110,24 @@ bool VarFile::lock(const char* path) {
   const bool same = identify(now, volume, index) && volume == device_ && index == inode_;
   ::CloseHandle(now);
   return same;
+}
+
+std::optional<std::size_t> VarFile::read_at(std::uint64_t offset, std::span<char> buffer) {
+  std::size_t got = 0;
+  while (got < buffer.size()) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset + got);
+    at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32);
+    DWORD n = 0;
+    if (!::ReadFile(as_handle(handle_), buffer.data() + got, static_cast<DWORD>(buffer.size() - got),
+                    &n, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
 }
 
 bool VarFile::write_at(std::uint64_t offset, std::string_view bytes) {
@@ -124,6 +158,11 @@ bool name_is_free(const char* path) {
   // Attributes are those of a link itself, so a dangling link counts as taken.
   return ::GetFileAttributesW(widen_path(path).c_str()) == INVALID_FILE_ATTRIBUTES &&
          ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+bool is_symbolic_link(const char* path) {
+  const DWORD attributes = ::GetFileAttributesW(widen_path(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 bool rename_no_replace(const char* from, const char* to) {

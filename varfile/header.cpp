@@ -1,30 +1,71 @@
 #include "varfile/header.h"
 
+#include <algorithm>
+
 namespace ostrel {
 
+namespace {
+
+// The entry whose name and attribute are the variable's: behind the folder entry, or the first.
+std::size_t variable_entry(FileForm form) {
+  return entry_at(form == FileForm::folder_entry_first ? 1 : 0);
+}
+
+// The name of the folder entry in front of the variable, for the form that has one.
+constexpr std::size_t folder_entry_name = entry_at(0) + entry_name;
+
+}  // namespace
+
+FileForm form_of(std::string_view head) {
+  const std::string_view signature = head.substr(0, signature_size);
+  if (std::find(other_kind_signatures.begin(), other_kind_signatures.end(), signature) !=
+      other_kind_signatures.end()) {
+    return FileForm::other_kind;
+  }
+  // Anything else the fixed offsets were made for, or that cannot be told apart, is edited there.
+  const auto type_of_entry = [&](std::size_t index) {
+    return static_cast<std::uint8_t>(head[entry_at(index) + entry_type]);
+  };
+  if (family_of(signature).empty() || head.size() <= entry_at(0) + entry_type) {
+    return FileForm::fixed;
+  }
+  const auto count = static_cast<std::uint16_t>(
+      static_cast<std::uint8_t>(head[entry_count_offset]) |
+      static_cast<std::uint8_t>(head[entry_count_offset + 1]) << 8);
+  if (count == 0 || type_of_entry(0) != folder_entry_type) return FileForm::fixed;
+  if (count == 2 && head.size() > entry_at(1) + entry_type &&
+      type_of_entry(1) != folder_entry_type) {
+    return FileForm::folder_entry_first;
+  }
+  return FileForm::group;
+}
+
 std::string_view signature_for(std::string_view target) {
-  return target == "89" ? "**TI89**" : "**TI92P*";
+  return target == "89" ? ti89_signature : ti92_plus_signature;
 }
 
-bool write_attribute(VarFile& file, std::uint8_t code) {
+bool write_attribute(VarFile& file, FileForm form, std::uint8_t code) {
   const char byte = static_cast<char>(code);
-  return file.write_at(attribute_offset, {&byte, 1});
+  return file.write_at(variable_entry(form) + entry_attribute, {&byte, 1});
 }
 
-bool write_folder_name(VarFile& file, const FolderField& field) {
-  return file.write_at(folder_offset, {field.bytes.data(), field.bytes.size()});
+bool write_folder_name(VarFile& file, FileForm form, const FolderField& field) {
+  const std::string_view bytes(field.bytes.data(), field.bytes.size());
+  return file.write_at(folder_offset, bytes) &&
+         (form != FileForm::folder_entry_first || file.write_at(folder_entry_name, bytes));
 }
 
-bool clear_folder_name(VarFile& file) {
+bool clear_folder_name(VarFile& file, FileForm form) {
   const char zero = 0;
-  return file.write_at(folder_offset, {&zero, 1});
+  return file.write_at(folder_offset, {&zero, 1}) &&
+         (form != FileForm::folder_entry_first || file.write_at(folder_entry_name, {&zero, 1}));
 }
 
-bool write_var_name(VarFile& file, const VarNameField& field) {
-  return file.write_at(var_name_offset, {field.bytes.data(), field.bytes.size()});
+bool write_var_name(VarFile& file, FileForm form, const VarNameField& field) {
+  return file.write_at(variable_entry(form) + entry_name, {field.bytes.data(), field.bytes.size()});
 }
 
-bool write_comment(VarFile& file, const CommentField& field) {
+bool write_comment(VarFile& file, FileForm, const CommentField& field) {
   return file.write_at(comment_offset, {field.bytes.data(), field.bytes.size()});
 }
 

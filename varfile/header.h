@@ -1,25 +1,30 @@
 #pragma once
-// Header fields of a TI-68k single-variable file and the operations that write them.
-// Nothing here reads the file: every operation writes a fixed field at a fixed offset.
+// Header fields of a TI-68k variable file and the operations that write them. Where the variable's
+// own fields are depends on the form of the file, which its first bytes tell.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "varfile/layout.h"
 #include "varfile/var_file.h"
 
 namespace ostrel {
 
-inline constexpr std::uint64_t signature_offset = 0;
-inline constexpr std::uint64_t folder_offset = 10;
-inline constexpr std::uint64_t comment_offset = 18;
-inline constexpr std::uint64_t var_name_offset = 64;
-inline constexpr std::uint64_t attribute_offset = 73;
+/// How a file holds its variable, as far as the editor is concerned.
+enum class FileForm {
+  fixed,               // the variable's entry first, or a file not recognised: the fixed offsets
+  folder_entry_first,  // two entries, a folder entry and then the one variable in it
+  group,               // a folder entry first and not the form above: several variables
+  other_kind,          // a Flash application or OS, or a variable of another calculator family
+};
 
-inline constexpr std::size_t folder_width = 8;
-inline constexpr std::size_t comment_width = 40;
-inline constexpr std::size_t var_name_width = 8;
+/// The bytes form_of() looks at: the header up to the end of the second entry.
+inline constexpr std::size_t form_probe_size = entry_at(2);
+
+/// The form of a file whose first bytes (up to form_probe_size of them) are `head`.
+FileForm form_of(std::string_view head);
 
 /// A fixed-width text field as stored in the header: the first N bytes of a value,
 /// followed by zero bytes up to N when the value is shorter.
@@ -50,13 +55,16 @@ using CommentField = FieldImage<comment_width>;
 /// The eight signature bytes for a target device code: "89" is a TI-89, anything else a TI-92 Plus.
 std::string_view signature_for(std::string_view target);
 
-// Each operation returns false when the write did not complete.
-[[nodiscard]] bool write_attribute(VarFile& file, std::uint8_t code);
-[[nodiscard]] bool write_folder_name(VarFile& file, const FolderField& field);
-/// Zeroes only the first byte of the folder: the receiving unit then uses its current folder.
-[[nodiscard]] bool clear_folder_name(VarFile& file);
-[[nodiscard]] bool write_var_name(VarFile& file, const VarNameField& field);
-[[nodiscard]] bool write_comment(VarFile& file, const CommentField& field);
+// Each operation writes the fields of a file of form `form` (fixed or folder_entry_first) and
+// returns false when a write did not complete.
+[[nodiscard]] bool write_attribute(VarFile& file, FileForm form, std::uint8_t code);
+/// The header's folder and, behind a folder entry, that entry's name, which names the folder.
+[[nodiscard]] bool write_folder_name(VarFile& file, FileForm form, const FolderField& field);
+/// Zeroes only the first byte of the folder (and of the folder entry's name): the receiving unit
+/// then uses its current folder.
+[[nodiscard]] bool clear_folder_name(VarFile& file, FileForm form);
+[[nodiscard]] bool write_var_name(VarFile& file, FileForm form, const VarNameField& field);
+[[nodiscard]] bool write_comment(VarFile& file, FileForm form, const CommentField& field);
 [[nodiscard]] bool write_signature(VarFile& file, std::string_view target);
 
 }  // namespace ostrel

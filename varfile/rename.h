@@ -6,6 +6,10 @@ namespace ostrel {
 /// True when nothing at all, not even a dangling symbolic link, has the name `path`.
 [[nodiscard]] bool name_is_free(const char* path);
 
+/// True when `path` itself is a symbolic link (on Windows, any reparse point): renaming it would
+/// rename the link, not the file it leads to.
+[[nodiscard]] bool is_symbolic_link(const char* path);
+
 /// Renames `from` to `to`, failing (and changing nothing) when `to` already exists, even if
 /// another process creates it at the same moment; best effort on filesystems that have neither
 /// an atomic no-replace rename nor hard links. Returns false on any failure.

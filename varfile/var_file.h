@@ -1,12 +1,18 @@
 #pragma once
-// The one open variable file of a run: opened for update, locked, written at absolute offsets,
-// closed. The platform's file calls are in one file per OS.
+// The one open variable file of a run: opened for update, locked, read and written at absolute
+// offsets, closed. The platform's file calls are in one file per OS.
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace ostrel {
+
+/// How long a run waits for another program to let go of the file before giving up.
+inline constexpr std::chrono::seconds lock_wait_limit{10};
 
 class VarFile {
  public:
@@ -24,10 +30,18 @@ class VarFile {
   VarFile& operator=(const VarFile&) = delete;
   ~VarFile();
 
-  /// Takes the file for this run alone until it is closed, waiting while another run has it,
-  /// then checks that `path` still names this file. False when it does not: the other run
+  /// Takes the file for this run alone until it is closed, waiting while another run (or any
+  /// program holding a lock on it) has it, at most lock_wait_limit, then checks that `path` still
+  /// names this file. False when the wait ran out or `path` names another file: the other run
   /// renamed or replaced it, and this one must leave it alone.
   [[nodiscard]] bool lock(const char* path);
+
+  /// True when `path` names this very file (the same device and inode, or volume and index).
+  [[nodiscard]] bool is_at(const char* path) const;
+
+  /// Reads from `offset` into `buffer` until it is full or the file ends; the count read, or
+  /// none when a read fails.
+  [[nodiscard]] std::optional<std::size_t> read_at(std::uint64_t offset, std::span<char> buffer);
 
   /// Writes all of `bytes` at `offset`; a file shorter than the offset grows, the gap reading as
   /// zeros. Returns false when the write did not complete.

@@ -3,24 +3,11 @@
 #include <array>
 #include <utility>
 
-#include "varfile/header.h"
+#include "varfile/layout.h"
 
 namespace ostrel {
 
 namespace {
-
-// The layout: the signature (8 bytes), 01 00, the folder and the comment (the fields the editor
-// writes), the number of entries (2, little-endian, like every number here) and the entry table
-// from offset 60: per entry the data offset (4), the name (8), the type (1), the attribute (1) and
-// two more bytes. After the table, the file's length (4) and A5 5A. Each variable's block, at its
-// data offset: four zero bytes, the data, and the checksum (2).
-constexpr std::size_t signature_size = 8;
-constexpr std::size_t count_at = 58;
-constexpr std::size_t table_at = 60;
-constexpr std::size_t entry_size = 16;
-constexpr std::size_t after_table_size = 6;
-constexpr std::size_t block_overhead = 6;  // four zero bytes before the data, the checksum after
-constexpr std::uint8_t folder_type = 0x1F;
 
 std::uint32_t little_endian(std::string_view bytes, std::size_t at, int width) {
   std::uint32_t value = 0;
@@ -35,12 +22,6 @@ std::string_view text_field(std::string_view bytes, std::size_t at, std::size_t 
   const std::string_view field = bytes.substr(at, width);
   return field.substr(0, field.find('\0'));
 }
-
-constexpr std::array<std::pair<std::string_view, std::string_view>, 3> families = {{
-    {"**TI89**", "TI-89"},
-    {"**TI92P*", "TI-92 Plus"},
-    {"**TI92**", "TI-92"},
-}};
 
 constexpr std::array<std::pair<std::uint8_t, std::string_view>, 12> type_names = {{
     {0x00, "expression"},
@@ -66,14 +47,14 @@ VarContents read_var_contents(std::string_view bytes) {
     return contents;
   }
   contents.signature = bytes.substr(0, signature_size);
-  if (bytes.size() < table_at) {
+  if (bytes.size() < entry_table_offset) {
     contents.error = ContentError::truncated;
     return contents;
   }
   contents.folder = text_field(bytes, folder_offset, folder_width);
   contents.comment = text_field(bytes, comment_offset, comment_width);
-  const std::size_t count = little_endian(bytes, count_at, 2);
-  const std::size_t table_end = table_at + count * entry_size;
+  const std::size_t count = little_endian(bytes, entry_count_offset, 2);
+  const std::size_t table_end = entry_at(count);
   const std::size_t header_end = table_end + after_table_size;
   const std::size_t file_end = bytes.size() < header_end ? 0 : little_endian(bytes, table_end, 4);
   if (bytes.size() < header_end || file_end > bytes.size()) {
@@ -85,16 +66,16 @@ VarContents read_var_contents(std::string_view bytes) {
   // header; blocks must follow each other within that.
   std::vector<std::size_t> starts;
   std::string_view folder = contents.folder;
-  for (std::size_t entry = table_at; entry < table_end; entry += entry_size) {
-    const std::string_view name = text_field(bytes, entry + 4, var_name_width);
-    const auto type = static_cast<std::uint8_t>(bytes[entry + 12]);
-    if (type == folder_type) {
+  for (std::size_t entry = entry_table_offset; entry < table_end; entry += entry_size) {
+    const std::string_view name = text_field(bytes, entry + entry_name, var_name_width);
+    const auto type = static_cast<std::uint8_t>(bytes[entry + entry_type]);
+    if (type == folder_entry_type) {
       folder = name;  // names the folder of the variables after it
       continue;
     }
     contents.variables.push_back(
-        {folder, name, type, static_cast<std::uint8_t>(bytes[entry + 13]), 0, 0, 0});
-    starts.push_back(little_endian(bytes, entry, 4));
+        {folder, name, type, static_cast<std::uint8_t>(bytes[entry + entry_attribute]), 0, 0, 0});
+    starts.push_back(little_endian(bytes, entry + entry_data_offset, 4));
   }
   if (starts.empty()) {
     contents.error = ContentError::no_variables;
@@ -126,13 +107,6 @@ VarContents read_var_contents(std::string_view bytes) {
   return contents;
 }
 
-std::string_view family_of(std::string_view signature) {
-  for (const auto& [stored, family] : families) {
-    if (stored == signature) return family;
-  }
-  return {};
-}
-
 std::string_view type_name(std::uint8_t type) {
   for (const auto& [id, name] : type_names) {
     if (id == type) return name;
@@ -141,8 +115,12 @@ std::string_view type_name(std::uint8_t type) {
 }
 
 std::string_view destination_name(std::uint8_t attribute) {
-  constexpr std::array<std::string_view, 3> names = {"RAM", "RAM, locked", "Archive"};
-  return attribute < names.size() ? names[attribute] : std::string_view();
+  switch (attribute) {
+    case attribute_ram: return "RAM";
+    case attribute_locked: return "RAM, locked";
+    case attribute_archived: return "Archive";
+    default: return {};
+  }
 }
 
 std::string_view content_error_text(ContentError error) {

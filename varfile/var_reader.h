@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "varfile/layout.h"
+
 namespace ostrel {
 
 /// One variable of a file. Text fields are views into the file's bytes, up to the first zero.
@@ -43,9 +45,6 @@ struct VarContents {
 
 /// Reads the header and every variable of the file whose whole content is `bytes`.
 VarContents read_var_contents(std::string_view bytes);
-
-/// The calculator family a signature names, or empty for a signature of no TI-68k family.
-std::string_view family_of(std::string_view signature);
 
 /// The name of a variable type: "program", "string" and so on, or "other".
 std::string_view type_name(std::uint8_t type);

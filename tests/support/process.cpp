@@ -52,7 +52,9 @@ void set_stream(int fd, Stream stream, int pipe_fd) {
   if (inv.file_size_limit) {
     const rlimit limit{*inv.file_size_limit, *inv.file_size_limit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    ::signal(SIGXFSZ, SIG_IGN);
+    // The program must keep SIGXFSZ from killing it itself. Windows has no such signal, so wine,
+    // the Linux process that stands in for it, is spared it.
+    ::signal(SIGXFSZ, std::string_view(OSTREL_WRAPPER).empty() ? SIG_DFL : SIG_IGN);
   }
   if (inv.run_as) {
     if (::setgroups(0, nullptr) != 0 || ::setgid(*inv.run_as) != 0 || ::setuid(*inv.run_as) != 0) {

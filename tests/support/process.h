@@ -42,7 +42,7 @@ struct Invocation {
   bool merge_streams = false;  // standard output and standard error into one pipe
   Stream out = Stream::captured;
   Stream err = Stream::captured;
-  std::optional<unsigned long> file_size_limit = {};  // RLIMIT_FSIZE, with SIGXFSZ ignored
+  std::optional<unsigned long> file_size_limit = {};  // RLIMIT_FSIZE
   std::optional<uid_t> run_as = {};                 // user (and group of the same number) to drop to
   int timeout_ms = 20000;
   std::filesystem::path binary = ostrel_binary();  // the program to run

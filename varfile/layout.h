@@ -1,0 +1,81 @@
+#pragma once
+// The layout of a TI-68k variable file, shared by the editor and the reader: where each field is,
+// the signatures and the attribute codes. Every number in the file is little-endian.
+//
+//   0   signature (8)           58  number of entries (2)
+//   8   01 00                   60  the entry table: per entry the data offset (4), the name (8),
+//   10  folder (8)                  the type (1), the attribute (1) and two more bytes; a folder
+//   18  comment (40)                entry's two bytes count the variables after it in its folder
+//
+// After the table come the file's length (4) and A5 5A; then, at each entry's data offset, its
+// block: four zero bytes, the data, and a two-byte checksum.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace ostrel {
+
+inline constexpr std::size_t signature_offset = 0;
+inline constexpr std::size_t signature_size = 8;
+inline constexpr std::size_t folder_offset = 10;
+inline constexpr std::size_t folder_width = 8;
+inline constexpr std::size_t comment_offset = 18;
+inline constexpr std::size_t comment_width = 40;
+inline constexpr std::size_t entry_count_offset = 58;
+inline constexpr std::size_t entry_table_offset = 60;
+inline constexpr std::size_t entry_size = 16;
+
+// Within an entry.
+inline constexpr std::size_t entry_data_offset = 0;
+inline constexpr std::size_t entry_name = 4;
+inline constexpr std::size_t var_name_width = 8;
+inline constexpr std::size_t entry_type = 12;
+inline constexpr std::size_t entry_attribute = 13;
+
+inline constexpr std::size_t after_table_size = 6;  // the file's length and A5 5A
+inline constexpr std::size_t block_overhead = 6;    // four zero bytes before the data, the checksum after
+
+/// The type of an entry that names the folder of the variables after it, rather than a variable.
+inline constexpr std::uint8_t folder_entry_type = 0x1F;
+
+/// Where entry `index` of the table starts.
+constexpr std::size_t entry_at(std::size_t index) { return entry_table_offset + index * entry_size; }
+
+// Attribute codes: where the variable goes on the receiving unit. Link software writes 3 for an
+// archived variable, and reads 2 and 3 alike.
+inline constexpr std::uint8_t attribute_ram = 0;
+inline constexpr std::uint8_t attribute_locked = 1;
+inline constexpr std::uint8_t attribute_archived = 2;
+inline constexpr std::uint8_t attribute_archived_too = 3;
+
+inline constexpr std::string_view ti89_signature = "**TI89**";
+inline constexpr std::string_view ti92_plus_signature = "**TI92P*";
+
+/// The TI-68k variable file signatures and the calculator family each names.
+struct Family {
+  std::string_view signature;
+  std::string_view name;
+};
+inline constexpr std::array<Family, 3> families = {{
+    {ti89_signature, "TI-89"},
+    {ti92_plus_signature, "TI-92 Plus"},
+    {"**TI92**", "TI-92"},
+}};
+
+/// Signatures of files that are not TI-68k variable files, though they share the extensions or
+/// the look: Flash applications and operating systems, and other calculator families' variables.
+inline constexpr std::array<std::string_view, 7> other_kind_signatures = {
+    "**TIFL**", "**TI73**", "**TI82**", "**TI83**", "**TI83F*", "**TI85**", "**TI86**",
+};
+
+/// The calculator family a signature names, or empty for a signature of no TI-68k family.
+constexpr std::string_view family_of(std::string_view signature) {
+  for (const Family& family : families) {
+    if (family.signature == signature) return family.name;
+  }
+  return {};
+}
+
+}  // namespace ostrel
