@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "app/show_messages.h"
+
 namespace ostrel {
 
 namespace {
@@ -21,7 +23,6 @@ constexpr std::string_view help_text =
     "Exit status: 0 when every file was read and every checksum is right, 1 otherwise,\n"
     "2 for a bad command line.\n";
 constexpr std::string_view version_text = "ostrel-show " OSTREL_VERSION "\n";
-constexpr std::string_view try_help = "Try 'ostrel-show --help' for more information.\n";
 constexpr std::string_view header_line =
     "FAMILY      VARIABLE           TYPE                   DESTINATION      SIZE  CHECKSUM  FILE"
     "  COMMENT\n";
@@ -152,7 +153,7 @@ std::string problem(std::string_view path, std::string_view what) {
 std::string checksum_problem(std::string_view path, const VarEntry& variable) {
   std::string what;
   append_variable(what, variable);
-  what += ": wrong checksum (stored 0x";
+  what += show_msg::wrong_checksum;
   append_hex_byte(what, static_cast<std::uint8_t>(variable.stored_checksum >> 8));
   append_hex_byte(what, static_cast<std::uint8_t>(variable.stored_checksum));
   what += ", computed 0x";
@@ -160,6 +161,31 @@ std::string checksum_problem(std::string_view path, const VarEntry& variable) {
   append_hex_byte(what, static_cast<std::uint8_t>(variable.computed_checksum));
   what += ')';
   return problem(path, what);
+}
+
+// Why a file cannot be listed, as written after its name.
+std::string_view load_error_text(LoadError error) {
+  switch (error) {
+    case LoadError::none: break;
+    case LoadError::not_found: return show_msg::no_such_file;
+    case LoadError::access_denied: return show_msg::permission_denied;
+    case LoadError::is_directory: return show_msg::is_directory;
+    case LoadError::not_regular: return show_msg::not_regular;
+    case LoadError::too_large: return show_msg::too_large;
+    case LoadError::read_failed: return show_msg::read_failed;
+  }
+  return {};
+}
+
+std::string_view content_error_text(ContentError error) {
+  switch (error) {
+    case ContentError::none: break;
+    case ContentError::not_variable_file: return show_msg::not_variable_file;
+    case ContentError::truncated: return show_msg::truncated;
+    case ContentError::bad_offset: return show_msg::bad_offset;
+    case ContentError::no_variables: return show_msg::no_variables;
+  }
+  return {};
 }
 
 }  // namespace
@@ -201,15 +227,17 @@ std::string show_parse_error_message(const ShowParse& parse) {
     case ShowParseError::none:
       return {};
     case ShowParseError::unknown_option:
-      message += "unknown option '";
+      message += show_msg::unknown_option;
       append_escaped(message, parse.offending);
       message += "'\n";
       break;
     case ShowParseError::no_files:
-      message += "no file given\n";
+      message += show_msg::no_files;
+      message += '\n';
       break;
   }
-  message += try_help;
+  message += show_msg::try_help;
+  message += '\n';
   return message;
 }
 
@@ -328,7 +356,7 @@ ShowStatus list_files(const ShowRequest& request, Console& console) {
   if (request.json) console.out(listed ? "\n]\n" : "]\n");
   console.flush();
   if (console.out_failed()) {
-    console.err("ostrel-show: cannot write to standard output\n");
+    console.err("ostrel-show: " + std::string(show_msg::cannot_write) + "\n");
     return ShowStatus::some_failed;
   }
   return all_good ? ShowStatus::all_good : ShowStatus::some_failed;

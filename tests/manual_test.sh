@@ -1,6 +1,6 @@
 #!/bin/sh
 # The manual page renders without warnings and names every console message of the program:
-# manual_test.sh <ostrel.1> <messages.h>
+# manual_test.sh <page.1> <the program's table of messages>
 page=$1
 messages=$2
 if ! command -v groff >/dev/null; then
@@ -21,13 +21,19 @@ if command -v man >/dev/null; then
   fi
 fi
 rendered=$(groff -man -Tascii -rLL=200n -P-bu "$page" 2>/dev/null)
-# Each message up to its first placeholder, as the program's own table of texts has it.
-grep -o '"\\n\(ERROR\|WARNING\|Task %02i\): [^"%]*' "$messages" | sed 's/^"\\n//; s/\\n$//; s/Task %02i/Task nn/' |
-  while IFS= read -r text; do
-    case $rendered in
-      *"$text"*) ;;
-      *) echo "FAIL: the manual does not show: $text"; exit 1 ;;
-    esac
-  done || status=1
-[ $status -eq 0 ] && echo "manual: renders cleanly and shows every message"
+# Each message up to its first placeholder, as the program's own table of texts has it: the
+# errors, warnings and task lines, and every text defined on one line.
+grep -o -e '"\\n\(ERROR\|WARNING\|Task %02i\): [^"%]*' -e '= "[^"%]*' "$messages" |
+  sed 's/^= //; s/^"//; s/^\\n//; s/\\n$//; s/Task %02i/Task nn/' |
+  {
+    missing=0
+    while IFS= read -r text; do
+      case $rendered in
+        *"$text"*) ;;
+        *) echo "FAIL: the manual does not show: $text"; missing=1 ;;
+      esac
+    done
+    exit $missing
+  } || status=1
+[ $status -eq 0 ] && echo "manual: renders cleanly and shows every message of $messages"
 exit $status

@@ -123,28 +123,4 @@ std::string_view destination_name(std::uint8_t attribute) {
   }
 }
 
-std::string_view content_error_text(ContentError error) {
-  constexpr std::array<std::string_view, 5> texts = {
-      "",
-      "not a TI-68k variable file",
-      "truncated: the file ends before its header says",
-      "damaged: a variable's offset is out of place",
-      "the file lists no variable",
-  };
-  return texts[static_cast<std::size_t>(error)];
-}
-
-std::string_view load_error_text(LoadError error) {
-  constexpr std::array<std::string_view, 7> texts = {
-      "",
-      "no such file",
-      "permission denied",
-      "is a directory",
-      "not a regular file",
-      "too large to be a TI-68k variable file",
-      "cannot be read",
-  };
-  return texts[static_cast<std::size_t>(error)];
-}
-
 }  // namespace ostrel

@@ -53,9 +53,6 @@ std::string_view type_name(std::uint8_t type);
 /// attribute byte that names none of them.
 std::string_view destination_name(std::uint8_t attribute);
 
-/// The reason, as written after a file's name, for an error other than none.
-std::string_view content_error_text(ContentError error);
-
 // Loading a file, the platform's part (one file per OS).
 
 /// Why a file could not be loaded.
@@ -77,8 +74,5 @@ inline constexpr std::uint64_t max_load_size = 64 << 20;
 /// after waiting for an edit in progress to end. Devices, FIFOs and folders are never read, and
 /// opening never waits.
 LoadError load_file(const char* path, std::string& buffer);
-
-/// The reason, as written after a file's name, for an error other than none.
-std::string_view load_error_text(LoadError error);
 
 }  // namespace ostrel

@@ -1,0 +1,29 @@
+#pragma once
+// What ostrel-show writes on standard error, after "ostrel-show: " and, for a file, its name and
+// ": ". The manual lists each of them.
+
+#include <string_view>
+
+namespace ostrel::show_msg {
+
+// A file that cannot be listed.
+inline constexpr std::string_view no_such_file = "no such file";
+inline constexpr std::string_view permission_denied = "permission denied";
+inline constexpr std::string_view is_directory = "is a directory";
+inline constexpr std::string_view not_regular = "not a regular file";
+inline constexpr std::string_view too_large = "too large to be a TI-68k variable file";
+inline constexpr std::string_view read_failed = "cannot be read";
+inline constexpr std::string_view not_variable_file = "not a TI-68k variable file";
+inline constexpr std::string_view truncated = "truncated: the file ends before its header says";
+inline constexpr std::string_view bad_offset = "damaged: a variable's offset is out of place";
+inline constexpr std::string_view no_variables = "the file lists no variable";
+// A variable listed, whose data does not add up to its checksum: after its folder\name.
+inline constexpr std::string_view wrong_checksum = ": wrong checksum (stored 0x";
+
+// The listing, and the command line.
+inline constexpr std::string_view cannot_write = "cannot write to standard output";
+inline constexpr std::string_view no_files = "no file given";
+inline constexpr std::string_view unknown_option = "unknown option '";
+inline constexpr std::string_view try_help = "Try 'ostrel-show --help' for more information.";
+
+}  // namespace ostrel::show_msg
