@@ -36,7 +36,7 @@ struct Run {
   int task_count = 0;
   bool ext_checked = false;  // the extension was checked and is a known one
   FileForm form = FileForm::fixed;  // where the variable's fields are, as the file's head tells
-  std::string new_path = {};  // the name the target task gives the file; empty when it keeps its own
+  std::string new_path = {};  // the name that goes with the new target; empty when it keeps its own
   bool renamed = false;       // the file has its new name
 
   // Writes the task line of the task just counted, unless quiet.
@@ -73,12 +73,6 @@ Failure form_stage(Run& run, VarFile& file) {
   return Failure::none;
 }
 
-// Undoes the rename when the run fails after it, so that a file never keeps a name that its
-// signature was not given.
-void take_name_back(Run& run) {
-  if (run.renamed && rename_no_replace(run.new_path.c_str(), run.path)) run.renamed = false;
-}
-
 // Decides the file's new name when the target task will rename it, and refuses, before anything
 // is written, a name that is taken and an input that is a symbolic link (the link would get the
 // new name, and the file it leads to would keep a name its new signature contradicts).
@@ -95,6 +89,12 @@ Failure rename_plan(Run& run) {
     return Failure::cannot_rename;
   }
   return Failure::none;
+}
+
+// Undoes the rename when the run fails after it, so that a file never keeps a name that its
+// signature was not given.
+void take_name_back(Run& run) {
+  if (run.renamed && rename_no_replace(run.new_path.c_str(), run.path)) run.renamed = false;
 }
 
 // Gives the file its new name before anything is written, so that a rename that fails leaves the

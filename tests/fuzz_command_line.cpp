@@ -1,7 +1,8 @@
 // Fuzz target over the command-line parse, the console formatting, the field images, the
-// extension rules and the variable file reader. The input is split at zero bytes into the argument
-// list, and read whole as a variable file. Every property below must hold for any input; a
-// violation aborts (and a read past the input's end is caught by AddressSanitizer).
+// extension rules, the variable file reader and the editor's look at a file's head. The input is
+// split at zero bytes into the argument list, and read whole as a variable file. Every property
+// below must hold for any input; a violation aborts (and a read past the input's end is caught by
+// AddressSanitizer).
 
 #include <algorithm>
 #include <cstddef>
@@ -70,6 +71,15 @@ void require_field_of(std::string_view field, std::string_view file, std::size_t
 
 void check_reader(std::string_view file) {
   const ostrel::VarContents contents = ostrel::read_var_contents(file);
+  // The editor's look at the head agrees with the reader: where it finds one variable behind a
+  // folder entry, the reader lists that one variable, in that folder.
+  const ostrel::FileForm form = ostrel::form_of(file.substr(0, ostrel::form_probe_size));
+  if (form == ostrel::FileForm::folder_entry_first && contents.error == ostrel::ContentError::none) {
+    require(contents.variables.size() == 1);
+    const std::string_view folder_entry_name = file.substr(64, 8);
+    require(contents.variables[0].folder ==
+            folder_entry_name.substr(0, folder_entry_name.find('\0')));
+  }
   if (contents.error != ostrel::ContentError::none) return;
   require(!ostrel::family_of(contents.signature).empty() && !contents.variables.empty());
   require_field_of(contents.folder, file, 8);

@@ -22,22 +22,19 @@ FileForm form_of(std::string_view head) {
       other_kind_signatures.end()) {
     return FileForm::other_kind;
   }
-  // Anything else the fixed offsets were made for, or that cannot be told apart, is edited there.
-  const auto type_of_entry = [&](std::size_t index) {
-    return static_cast<std::uint8_t>(head[entry_at(index) + entry_type]);
+  // What the fixed offsets were made for, and whatever cannot be told apart, is edited there.
+  const auto has_folder_entry = [head](std::size_t index) {
+    const std::size_t type_at = entry_at(index) + entry_type;
+    return type_at < head.size() && static_cast<std::uint8_t>(head[type_at]) == folder_entry_type;
   };
-  if (family_of(signature).empty() || head.size() <= entry_at(0) + entry_type) {
-    return FileForm::fixed;
-  }
-  const auto count = static_cast<std::uint16_t>(
-      static_cast<std::uint8_t>(head[entry_count_offset]) |
-      static_cast<std::uint8_t>(head[entry_count_offset + 1]) << 8);
-  if (count == 0 || type_of_entry(0) != folder_entry_type) return FileForm::fixed;
-  if (count == 2 && head.size() > entry_at(1) + entry_type &&
-      type_of_entry(1) != folder_entry_type) {
-    return FileForm::folder_entry_first;
-  }
-  return FileForm::group;
+  if (family_of(signature).empty() || !has_folder_entry(0)) return FileForm::fixed;
+  const unsigned count = static_cast<std::uint8_t>(head[entry_count_offset]) |
+                         static_cast<std::uint8_t>(head[entry_count_offset + 1]) << 8;
+  if (count == 0) return FileForm::fixed;  // no entry: the byte looked at is not a type
+  // A folder entry first: one variable behind it, or a group. A second entry that cannot be
+  // seen counts as a group, whose variables are never edited.
+  const bool second_is_variable = entry_at(1) + entry_type < head.size() && !has_folder_entry(1);
+  return count == 2 && second_is_variable ? FileForm::folder_entry_first : FileForm::group;
 }
 
 std::string_view signature_for(std::string_view target) {
