@@ -147,25 +147,34 @@ TEST(CannotOpen, PathReplacedBeforeTheRename) {
   EXPECT_EQ(read_bytes(dir / "kept"), original);
 }
 
+// Takes a lock on `fd` as another program would: flock(2), as flock(1) does; under wine, which
+// keeps a Windows program's locks as POSIX record locks, a record lock.
+bool hold_lock(int fd, bool shared) {
+  if (!testing_windows()) return ::flock(fd, shared ? LOCK_SH : LOCK_EX) == 0;
+  struct flock lock {};
+  lock.l_type = shared ? F_RDLCK : F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_SETLK, &lock) == 0;
+}
+
 // A lock that is never let go (flock -x game.89p sleep 1000, a stopped run, or flock -s by a user
 // who can only read the file) is waited for about ten seconds; then the run gives up, having
 // written nothing. Both waits run at once.
 TEST(CannotOpen, LockHeldPastTheLimit) {
-  POSIX_ONLY("flock from the test");
   const Bytes original = build_var_file({});
   struct Attempt {
-    int lock;
+    bool shared;
     ScratchDir dir = {};
     Outcome outcome = {};
     std::chrono::duration<double> took = {};
   };
-  Attempt attempts[] = {{LOCK_EX}, {LOCK_SH}};
+  Attempt attempts[] = {{false}, {true}};
   std::vector<int> holders;
   std::vector<std::thread> runs;
   for (Attempt& a : attempts) {
     write_bytes(a.dir / "game.89p", original);
-    holders.push_back(::open((a.dir / "game.89p").c_str(), O_RDONLY | O_CLOEXEC));
-    EXPECT_EQ(::flock(holders.back(), a.lock), 0);
+    holders.push_back(::open((a.dir / "game.89p").c_str(), O_RDWR | O_CLOEXEC));
+    EXPECT_TRUE(hold_lock(holders.back(), a.shared));
     runs.emplace_back([&a] {
       const auto start = std::chrono::steady_clock::now();
       a.outcome = run_ostrel({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, a.dir.path()});
