@@ -130,99 +130,53 @@ TEST(Edits, WhatTheFileHolds) {
     Bytes original;
     std::vector<EditCase> cases;
   };
-  VarSpec behind_folder_entry;  // as link software saves one variable: a folder entry, then it
-  behind_folder_entry.signature = "**TI92P*";
-  behind_folder_entry.folder = "cst";
-  behind_folder_entry.name = "bandn";
-  behind_folder_entry.type = 0x13;
-  behind_folder_entry.attribute = 3;
-  behind_folder_entry.body = {0x00, 0x01, 0xE5};
-  VarSpec in_games = behind_folder_entry;
+  VarSpec bandn;  // saved, as link software saves one variable, behind a folder entry
+  bandn.signature = "**TI92P*";
+  bandn.folder = "cst";
+  bandn.name = "bandn";
+  bandn.type = 0x13;
+  bandn.attribute = 3;
+  VarSpec in_games = bandn;
   in_games.folder = "games";
-  Bytes flash_app = patched(Bytes(120, 0x01), {{0, "**TIFL**"}});
-  Bytes ti83_plus = patched(Bytes(100, 0), {{0, "**TI83F*\x1a\x0a"}});
-  const std::string group_refused =
+  const std::string group =
       "\nERROR: Cannot set destination, folder or name in group file file.89p!\n";
-  const std::string other_refused =
+  const std::string other =
       "\nERROR: Cannot edit inputfile file.89p, it is not a TI68k variable file!\n";
   const std::vector<Form> forms = {
-      {"a variable behind its folder entry",
-       build_group_file({behind_folder_entry}),
-       {
-           {"folder: the header's and the folder entry's",
-            {"-fo", "games", "file.89p"},
+      {"a variable behind its folder entry", build_group_file({bandn}), {
+           {"folder: the header's and the folder entry's", {"-fo", "games", "file.89p"},
             {{10, "games" + zeros(3)}, {64, "games" + zeros(3)}},
             "\nTask 01: On-calc folder set to 'games'.\n"},
-           {"current folder: the first byte of both",
-            {"-q", "-fo", "-", "file.89p"},
-            {{10, zeros(1)}, {64, zeros(1)}},
-            "",
-            "",
-            true},
-           {"name: the variable's entry",
-            {"-q", "-fi", "prog", "file.89p"},
-            {{80, "prog" + zeros(4)}},
-            "",
-            "",
-            true},
-           {"destination: the variable's entry",
-            {"-q", "-d", "r", "file.89p"},
-            {{89, zeros(1)}},
-            "",
-            "",
-            true},
+           {"current folder: the first byte of both", {"-q", "-fo", "-", "file.89p"},
+            {{10, zeros(1)}, {64, zeros(1)}}, "", "", true},
+           {"name", {"-q", "-fi", "prog", "file.89p"}, {{80, "prog" + zeros(4)}}, "", "", true},
+           {"destination", {"-q", "-d", "r", "file.89p"}, {{89, zeros(1)}}, "", "", true},
            {"all at once",
             {"-ti", "89", "-c", "c", "-fi", "abcdefgh", "-fo", "f", "-d", "lock", "file.89p"},
-            {{89, "\x01"},
-             {10, "f" + zeros(7)},
-             {64, "f" + zeros(7)},
-             {80, "abcdefgh"},
-             {18, "c" + zeros(39)},
-             {0, "**TI89**"}},
+            {{89, "\x01"}, {10, "f" + zeros(7)}, {64, "f" + zeros(7)}, {80, "abcdefgh"},
+             {18, "c" + zeros(39)}, {0, "**TI89**"}},
             "\nTask 01: Destination set to 'RAM, locked'.\nTask 02: On-calc folder set to 'f'."
             "\nTask 03: On-calc filename set to 'abcdefgh'.\nTask 04: File comment set."
             "\nTask 05: Target device set to '89'\n"},
        }},
-      {"a group",
-       build_group_file({behind_folder_entry, in_games}),
-       {
-           {"folder refused", {"-fo", "x", "file.89p"}, {}, "", group_refused, false, 1},
-           {"current folder refused", {"-fo", "-", "file.89p"}, {}, "", group_refused, false, 1},
-           {"name refused", {"-fi", "x", "file.89p"}, {}, "", group_refused, false, 1},
-           {"destination refused, with nothing else written",
-            {"-q", "-c", "x", "-d", "a", "file.89p"},
-            {},
-            "",
-            group_refused,
-            true,
-            1},
-           {"comment",
-            {"-q", "-c", "games", "file.89p"},
-            {{18, "games" + zeros(35)}},
-            "",
-            "",
-            true},
+      {"a group", build_group_file({bandn, in_games}), {
+           {"folder refused", {"-fo", "x", "file.89p"}, {}, "", group, false, 1},
+           {"current folder refused", {"-fo", "-", "file.89p"}, {}, "", group, false, 1},
+           {"name refused", {"-fi", "x", "file.89p"}, {}, "", group, false, 1},
+           {"destination refused, nothing else written", {"-q", "-c", "x", "-d", "a", "file.89p"},
+            {}, "", group, true, 1},
+           {"comment", {"-q", "-c", "c", "file.89p"}, {{18, "c" + zeros(39)}}, "", "", true},
            {"target", {"-q", "-ti", "89", "file.89p"}, {{0, "**TI89**"}}, "", "", true},
        }},
-      {"a Flash application",
-       flash_app,
-       {
-           {"target refused", {"-ti", "v2", "file.89p"}, {}, "", other_refused, false, 1},
-           {"name refused", {"-q", "-fi", "x", "file.89p"}, {}, "", other_refused, true, 1},
-           {"comment refused", {"-q", "-c", "x", "file.89p"}, {}, "", other_refused, true, 1},
+      {"a Flash application", patched(Bytes(120, 0x01), {{0, "**TIFL**"}}), {
+           {"target refused", {"-ti", "v2", "file.89p"}, {}, "", other, false, 1},
+           {"comment refused", {"-q", "-c", "x", "file.89p"}, {}, "", other, true, 1},
            {"nothing asked, nothing refused", {"-q", "file.89p"}, {}, "", nothing_to_do, true},
        }},
-      {"a TI-83 Plus variable",
-       ti83_plus,
-       {
-           {"destination refused", {"-d", "a", "file.89p"}, {}, "", other_refused, false, 1},
-           {"folder refused",
-            {"-q", "-n_extcheck", "-fo", "-", "file.89p"},
-            {},
-            "\nWARNING: File extention is not checked!",
-            other_refused,
-            true,
-            1},
+      {"a TI-83 Plus variable", patched(Bytes(100, 0), {{0, "**TI83F*\x1a\x0a"}}), {
+           {"destination refused", {"-d", "a", "file.89p"}, {}, "", other, false, 1},
+           {"name refused", {"-q", "-n_extcheck", "-fi", "x", "file.89p"}, {},
+            "\nWARNING: File extention is not checked!", other, true, 1},
        }},
   };
   for (const Form& form : forms) {

@@ -68,6 +68,7 @@ TEST(FormatMessage, FillsPlaceholdersInOrder) {
 }
 
 // The form is told from the head alone; what cannot be told apart is edited at the fixed offsets.
+// (The black-box tests edit each form.)
 TEST(FileForm, FromTheHead) {
   using testing::build_group_file;
   using testing::Bytes;
@@ -76,10 +77,7 @@ TEST(FileForm, FromTheHead) {
     std::copy(patch.begin(), patch.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
     return bytes;
   };
-  testing::VarSpec games;
-  games.folder = "games";
   const Bytes behind_folder = build_group_file({{}});
-  const Bytes group = build_group_file({{}, games});
   struct Case {
     std::string name;
     Bytes head;
@@ -89,10 +87,8 @@ TEST(FileForm, FromTheHead) {
       {"empty", {}, FileForm::fixed},
       {"zeros", Bytes(100, 0), FileForm::fixed},
       {"a signature alone", with({}, 0, "**TI89**"), FileForm::fixed},
-      {"one variable", testing::build_var_file({}), FileForm::fixed},
       {"a TI-92 variable behind its folder entry", with(behind_folder, 0, "**TI92**"),
        FileForm::folder_entry_first},
-      {"a group", group, FileForm::group},
       {"a folder entry alone", with(behind_folder, 58, std::string("\x01", 1)), FileForm::group},
       {"two folder entries", with(behind_folder, 88, "\x1f"), FileForm::group},
       {"cut before the second entry's type",
@@ -101,7 +97,6 @@ TEST(FileForm, FromTheHead) {
        with(behind_folder, 58, std::string(2, '\0')), FileForm::fixed},
       {"an unknown signature", with(behind_folder, 0, "**TI89*_"), FileForm::fixed},
       {"a Flash application", with(Bytes(8), 0, "**TIFL**"), FileForm::other_kind},
-      {"a TI-83 Plus variable", with(behind_folder, 0, "**TI83F*"), FileForm::other_kind},
   };
   for (const Case& c : cases) {
     const std::string head(c.head.begin(),
