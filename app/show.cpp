@@ -24,18 +24,20 @@ constexpr std::string_view help_text =
     "2 for a bad command line.\n";
 constexpr std::string_view version_text = "ostrel-show " OSTREL_VERSION "\n";
 constexpr std::string_view header_line =
-    "FAMILY      VARIABLE           TYPE                   DESTINATION      SIZE  CHECKSUM  FILE"
-    "  COMMENT\n";
+    "FAMILY      VARIABLE           TYPE                   DESTINATION      SIZE  CHECKSUM  "
+    "COMMENT                                     FILE\n";
 
 // Column widths of the human listing: each holds its longest usual value ("TI-92 Plus",
-// "abcdefgh\abcdefgh", "0x21 assembly program", "RAM, locked", 64 MiB), so the lines of every
-// file line up without waiting for the last one.
+// "abcdefgh\abcdefgh", "0x21 assembly program", "RAM, locked", 64 MiB, a comment of 40
+// printable bytes in quotes), so the lines of every file line up without waiting for the last
+// one. The file's name, of any length, comes last.
 constexpr std::size_t family_width = 10;
 constexpr std::size_t variable_width = 17;
 constexpr std::size_t type_width = 21;
 constexpr std::size_t destination_width = 11;
 constexpr std::size_t size_width = 8;
 constexpr std::size_t checksum_width = 8;
+constexpr std::size_t quoted_comment_width = 42;
 
 constexpr char hex_digits[] = "0123456789abcdef";
 
@@ -69,61 +71,77 @@ void append_number(std::string& out, std::uint32_t number) {
   out.append(digits, end);
 }
 
-// True when `text` is well-formed UTF-8: no stray, overlong or surrogate sequences.
-bool is_utf8(std::string_view text) {
+// The length of the well-formed UTF-8 sequence at text[at] (1 for ASCII), or 0 when the byte
+// there starts none: a stray, overlong, surrogate or cut sequence.
+std::size_t utf8_length(std::string_view text, std::size_t at) {
   constexpr std::array<std::uint32_t, 4> least = {0, 0x80, 0x800, 0x10000};
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<std::uint8_t>(text[i]);
-    std::size_t more = 0;
-    std::uint32_t code = lead;
-    if (lead >= 0xF0 && lead < 0xF8) {
-      more = 3, code = lead & 0x07;
-    } else if (lead >= 0xE0 && lead < 0xF0) {
-      more = 2, code = lead & 0x0F;
-    } else if (lead >= 0xC0 && lead < 0xE0) {
-      more = 1, code = lead & 0x1F;
-    } else if (lead >= 0x80) {
-      return false;
-    }
-    if (text.size() - i <= more) return false;
-    for (std::size_t k = 1; k <= more; ++k) {
-      const auto next = static_cast<std::uint8_t>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = code << 6 | (next & 0x3F);
-    }
-    if (code < least[more] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += more + 1;
+  const auto lead = static_cast<std::uint8_t>(text[at]);
+  std::size_t more = 0;
+  std::uint32_t code = lead;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xF0 && lead < 0xF8) {
+    more = 3, code = lead & 0x07;
+  } else if (lead >= 0xE0 && lead < 0xF0) {
+    more = 2, code = lead & 0x0F;
+  } else if (lead >= 0xC0 && lead < 0xE0) {
+    more = 1, code = lead & 0x1F;
+  } else {
+    return 0;
   }
-  return true;
+  if (text.size() - at <= more) return 0;
+  for (std::size_t k = 1; k <= more; ++k) {
+    const auto next = static_cast<std::uint8_t>(text[at + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    code = code << 6 | (next & 0x3F);
+  }
+  if (code < least[more] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return more + 1;
 }
 
-// A JSON string. With `bytes_as_code_points`, each byte stands for the code point of the same
-// number (so the bytes can be recovered exactly); otherwise `text` is UTF-8 and kept as it is.
-void append_json_string(std::string& out, std::string_view text, bool bytes_as_code_points) {
+// How a JSON string stands for bytes.
+enum class JsonText {
+  code_points,  // each byte is the code point of the same number: any bytes come back exactly
+  utf8,  // UTF-8 as it is, and a byte that is not part of it \udcXX, which os.fsencode undoes
+};
+
+// A JSON string. Control characters (C0, DEL and C1) are escaped, so that none reaches a
+// terminal raw.
+void append_json_string(std::string& out, std::string_view text, JsonText as) {
   out += '"';
-  for (const char c : text) {
-    const auto byte = static_cast<std::uint8_t>(c);
-    if (byte == '"' || byte == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      out += "\\u00";
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<std::uint8_t>(text[i]);
+    const std::size_t length = as == JsonText::utf8 ? utf8_length(text, i) : 1;
+    if (length == 0) {
+      out += "\\udc";
       append_hex_byte(out, byte);
-    } else if (byte >= 0x80 && bytes_as_code_points) {
+      ++i;
+      continue;
+    }
+    const std::uint32_t code =
+        length == 2 ? (byte & 0x1Fu) << 6 | (static_cast<std::uint8_t>(text[i + 1]) & 0x3Fu) : byte;
+    if (code == '"' || code == '\\') {
+      out += '\\';
+      out += static_cast<char>(code);
+    } else if (code < 0x20 || (code >= 0x7F && code <= 0x9F)) {
+      out += "\\u00";
+      append_hex_byte(out, static_cast<std::uint8_t>(code));
+    } else if (as == JsonText::code_points && byte >= 0x80) {
       out += static_cast<char>(0xC0 | byte >> 6);
       out += static_cast<char>(0x80 | (byte & 0x3F));
     } else {
-      out += c;
+      out.append(text.substr(i, length));
     }
+    i += length;
   }
   out += '"';
 }
 
+// "key":"...", the bytes of a header field standing for code points.
 void append_json_field(std::string& out, std::string_view key, std::string_view bytes) {
   out += '"';
   out += key;
   out += "\":";
-  append_json_string(out, bytes, true);
+  append_json_string(out, bytes, JsonText::code_points);
 }
 
 void append_json_number(std::string& out, std::string_view key, std::uint32_t number) {
@@ -173,6 +191,7 @@ std::string_view load_error_text(LoadError error) {
     case LoadError::not_regular: return show_msg::not_regular;
     case LoadError::too_large: return show_msg::too_large;
     case LoadError::read_failed: return show_msg::read_failed;
+    case LoadError::locked: return show_msg::locked;
   }
   return {};
 }
@@ -241,6 +260,13 @@ std::string show_parse_error_message(const ShowParse& parse) {
   return message;
 }
 
+bool finish_output(Console& console) {
+  console.flush();
+  if (!console.out_failed()) return true;
+  console.err("ostrel-show: " + std::string(show_msg::cannot_write) + "\n");
+  return false;
+}
+
 void print_show_help(Console& console) { console.out(help_text); }
 
 void print_show_version(Console& console) { console.out(version_text); }
@@ -248,6 +274,9 @@ void print_show_version(Console& console) { console.out(version_text); }
 std::string human_lines(std::string_view path, const VarContents& contents) {
   std::string lines;
   std::string field;
+  std::string comment = "\"";
+  append_escaped(comment, contents.comment, "\"\\");
+  comment += '"';
   for (const VarEntry& variable : contents.variables) {
     append_padded(lines, family_of(contents.signature), family_width);
     field.clear();
@@ -270,17 +299,18 @@ std::string human_lines(std::string_view path, const VarContents& contents) {
     lines += field;
     lines += "  ";
     append_padded(lines, variable.checksum_ok() ? "ok" : "wrong", checksum_width);
-    append_escaped(lines, path);
-    lines += "  \"";
-    append_escaped(lines, contents.comment, "\"\\");
-    lines += "\"\n";
+    append_padded(lines, comment, quoted_comment_width);
+    append_escaped(lines, path, "\\");
+    lines += '\n';
   }
   return lines;
 }
 
 std::string json_object(std::string_view path, const VarContents& contents) {
   std::string object = "{\"path\":";
-  append_json_string(object, path, !is_utf8(path));
+  append_json_string(object, path, JsonText::utf8);
+  object += ",\"family\":";
+  append_json_string(object, family_of(contents.signature), JsonText::utf8);
   object += ',';
   append_json_field(object, "signature", contents.signature);
   object += ',';
@@ -297,8 +327,8 @@ std::string json_object(std::string_view path, const VarContents& contents) {
     append_json_field(object, "name", variable.name);
     object += ',';
     append_json_number(object, "type", variable.type);
-    object += ',';
-    append_json_field(object, "type_name", type_name(variable.type));
+    object += ",\"type_name\":";
+    append_json_string(object, type_name(variable.type), JsonText::utf8);
     object += ',';
     append_json_number(object, "attribute", variable.attribute);
     object += ",\"destination\":";
@@ -306,7 +336,7 @@ std::string json_object(std::string_view path, const VarContents& contents) {
     if (destination.empty()) {
       object += "null";
     } else {
-      append_json_string(object, destination, false);
+      append_json_string(object, destination, JsonText::utf8);
     }
     object += ',';
     append_json_number(object, "size", variable.size);
@@ -317,35 +347,47 @@ std::string json_object(std::string_view path, const VarContents& contents) {
   return object;
 }
 
+std::string json_error(std::string_view path, std::string_view error) {
+  std::string object = "{\"path\":";
+  append_json_string(object, path, JsonText::utf8);
+  object += ",\"error\":";
+  append_json_string(object, error, JsonText::utf8);
+  object += '}';
+  return object;
+}
+
 ShowStatus list_files(const ShowRequest& request, Console& console) {
   // One buffer for every file: memory follows the largest file, not the number of files.
   std::string buffer;
   bool all_good = true;
-  bool listed = false;
+  bool listed = false;  // something is on standard output: the header line, or a JSON object
   if (request.json) console.out("[");
   for (std::size_t i = 0; i < request.args.size(); ++i) {
     if (!request.names_file(i)) continue;
     const char* path = request.args[i];
-    const LoadError load_error = load_file(path, buffer);
-    if (load_error != LoadError::none) {
-      console.err(problem(path, load_error_text(load_error)));
-      all_good = false;
-      continue;
-    }
-    const VarContents contents = read_var_contents(buffer);
-    if (contents.error != ContentError::none) {
-      console.err(problem(path, content_error_text(contents.error)));
-      all_good = false;
-      continue;
+    const LoadError load_error = std::string_view(path) == "-" ? load_standard_input(buffer)
+                                                               : load_file(path, buffer);
+    std::string_view failure = load_error_text(load_error);
+    VarContents contents;
+    if (failure.empty()) {
+      contents = read_var_contents(buffer);
+      failure = content_error_text(contents.error);
     }
     if (request.json) {
       console.out(listed ? ",\n" : "\n");
-      console.out(json_object(path, contents));
-    } else {
+      console.out(failure.empty() ? json_object(path, contents) : json_error(path, failure));
+      listed = true;
+    }
+    if (!failure.empty()) {
+      console.err(problem(path, failure));
+      all_good = false;
+      continue;
+    }
+    if (!request.json) {
       if (!listed) console.out(header_line);
       console.out(human_lines(path, contents));
+      listed = true;
     }
-    listed = true;
     for (const VarEntry& variable : contents.variables) {
       if (variable.checksum_ok()) continue;
       console.err(checksum_problem(path, variable));
@@ -354,11 +396,7 @@ ShowStatus list_files(const ShowRequest& request, Console& console) {
     if (console.out_failed()) break;
   }
   if (request.json) console.out(listed ? "\n]\n" : "]\n");
-  console.flush();
-  if (console.out_failed()) {
-    console.err("ostrel-show: " + std::string(show_msg::cannot_write) + "\n");
-    return ShowStatus::some_failed;
-  }
+  if (!finish_output(console)) return ShowStatus::some_failed;
   return all_good ? ShowStatus::all_good : ShowStatus::some_failed;
 }
 

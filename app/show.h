@@ -21,7 +21,7 @@ struct ShowRequest {
   std::size_t options_end = 0;
 
   /// True when args[i] names a file: after the first "--" anything does; before it, whatever
-  /// does not start with "-" (or is "-" alone).
+  /// does not start with "-" (or is "-" alone, standard input).
   bool names_file(std::size_t i) const {
     return i > options_end || args[i][0] != '-' || args[i][1] == '\0';
   }
@@ -48,6 +48,12 @@ void print_show_version(Console& console);
 /// One file's listing: a line per variable, or the file's JSON object.
 std::string human_lines(std::string_view path, const VarContents& contents);
 std::string json_object(std::string_view path, const VarContents& contents);
+/// The JSON object of a file that cannot be listed, and why.
+std::string json_error(std::string_view path, std::string_view error);
+
+/// Writes what is left of standard output; false, saying so on standard error, when it could not
+/// all be written.
+bool finish_output(Console& console);
 
 enum class ShowStatus { all_good, some_failed };
 

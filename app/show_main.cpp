@@ -17,6 +17,5 @@ int main(int argc, char** argv) {
   } else {
     return ostrel::list_files(parsed.request, console) == ostrel::ShowStatus::all_good ? 0 : 1;
   }
-  console.flush();
-  return console.out_failed() ? 1 : 0;
+  return ostrel::finish_output(console) ? 0 : 1;
 }

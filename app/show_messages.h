@@ -13,6 +13,7 @@ inline constexpr std::string_view is_directory = "is a directory";
 inline constexpr std::string_view not_regular = "not a regular file";
 inline constexpr std::string_view too_large = "too large to be a TI-68k variable file";
 inline constexpr std::string_view read_failed = "cannot be read";
+inline constexpr std::string_view locked = "locked by another program";
 inline constexpr std::string_view not_variable_file = "not a TI-68k variable file";
 inline constexpr std::string_view truncated = "truncated: the file ends before its header says";
 inline constexpr std::string_view bad_offset = "damaged: a variable's offset is out of place";

@@ -97,8 +97,12 @@ void check_reader(std::string_view file) {
   require(static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')) ==
           contents.variables.size());
   for (const char c : lines) require(c == '\n' || (c >= 0x20 && c <= 0x7E));
-  for (const char c : ostrel::json_object(file.substr(0, 16), contents)) {
-    require(static_cast<unsigned char>(c) >= 0x20);
+  // Nor any control character: C0, DEL, or C1 (U+0080 to U+009F, C2 80 to C2 9F in UTF-8).
+  const std::string json = ostrel::json_object(file.substr(0, 16), contents);
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(json[i]);
+    require(byte >= 0x20 && byte != 0x7F);
+    require(byte != 0xC2 || i + 1 == json.size() || static_cast<unsigned char>(json[i + 1]) >= 0xA0);
   }
 }
 

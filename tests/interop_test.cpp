@@ -137,19 +137,20 @@ const std::vector<Edit> edits = {
 };
 
 // What ostrel-show --json must print for the file at `path`, from what libtifiles read in it.
-// The names of the types and destinations are this test's own knowledge. libtifiles reads the
-// attribute bytes 2 and 3 both as archived, and writes 3 (its own code); ostrel -d a writes 2.
-// `archived_byte` says which one the file holds.
+// The names of the types, destinations and families are this test's own knowledge. libtifiles
+// reads the attribute bytes 2 and 3 both as archived, and writes 3 (its own code); ostrel -d a
+// writes 2. `archived_byte` says which one the file holds: both are listed as archived.
 std::string listing_of(const std::string& path, const FileContent& content, int archived_byte) {
   const std::map<int, std::string> type_names = {
       {0x0B, "text"}, {0x0C, "string"}, {0x12, "program"}, {0x21, "assembly program"}};
   const std::map<int, std::string> attributes = {
       {ATTRB_NONE, "0,\"destination\":\"RAM\""},
       {ATTRB_LOCKED, "1,\"destination\":\"RAM, locked\""},
-      {ATTRB_ARCHIVED, archived_byte == 2 ? "2,\"destination\":\"Archive\""
-                                          : "3,\"destination\":null"}};
-  std::string json = "[\n{\"path\":\"" + path + "\",\"signature\":\"" +
-                     (content.model == CALC_TI89 ? "**TI89**" : "**TI92P*") + "\",\"folder\":\"" +
+      {ATTRB_ARCHIVED, std::to_string(archived_byte) + ",\"destination\":\"Archive\""}};
+  const bool ti89 = content.model == CALC_TI89;
+  std::string json = "[\n{\"path\":\"" + path + "\",\"family\":\"" +
+                     (ti89 ? "TI-89" : "TI-92 Plus") + "\",\"signature\":\"" +
+                     (ti89 ? "**TI89**" : "**TI92P*") + "\",\"folder\":\"" +
                      content.default_folder + "\",\"comment\":\"" + content.comment +
                      "\",\"variables\":[";
   for (unsigned i = 0; i < content.num_entries; ++i) {

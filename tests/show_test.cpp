@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,11 +17,18 @@ namespace ostrel::testing {
 namespace {
 
 const std::string header =
-    "FAMILY      VARIABLE           TYPE                   DESTINATION      SIZE  CHECKSUM  FILE"
-    "  COMMENT\n";
-const std::string sample_line =
+    "FAMILY      VARIABLE           TYPE                   DESTINATION      SIZE  CHECKSUM  "
+    "COMMENT                                     FILE\n";
+// The sample's line up to the file's name, which comes last.
+const std::string sample_columns =
     "TI-89       main\\hello         0x0c string            RAM                22  ok        "
-    "hello.89s  \"ostrel sample: a string variable\"\n";
+    "\"ostrel sample: a string variable\"          ";
+const std::string sample_line = sample_columns + "hello.89s\n";
+const std::string sample_json_fields =
+    "\"family\":\"TI-89\",\"signature\":\"**TI89**\",\"folder\":\"main\","
+    "\"comment\":\"ostrel sample: a string variable\",\"variables\":[{\"folder\":\"main\","
+    "\"name\":\"hello\",\"type\":12,\"type_name\":\"string\",\"attribute\":0,"
+    "\"destination\":\"RAM\",\"size\":22,\"checksum_ok\":true}]}";
 
 Bytes sample() { return build_var_file(sample_spec()); }
 
@@ -29,6 +37,8 @@ Bytes patched(Bytes bytes, std::size_t at, const Bytes& patch) {
   std::copy(patch.begin(), patch.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
   return bytes;
 }
+
+std::string bytes_of(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 
 Bytes cut(Bytes bytes, std::size_t size) {
   bytes.resize(size);
@@ -54,9 +64,9 @@ Bytes group() {
                            variable("games", "odd", 0x1C, 5, {})});
 }
 
-// Text fields holding quotes, backslashes, a control byte and bytes above 0x7F.
+// Text fields holding quotes, backslashes, control bytes (C0, DEL, C1) and bytes above 0x7F.
 Bytes odd_bytes() {
-  return build_var_file(variable("f\\o", "n\xFF", 0x12, 1, {}, "say \"hi\" \\ \x01\xE9"));
+  return build_var_file(variable("f\\o", "n\xFF", 0x12, 1, {}, "say \"hi\" \\ \x01\xE9\x7F\x9B"));
 }
 
 struct Case {
@@ -67,6 +77,8 @@ struct Case {
   std::string err;
   int status;
   Stream output = Stream::captured;  // how standard output is set up
+  std::optional<std::string> input = {};  // standard input
+  std::string posix_only = {};  // why the row is skipped on Windows
 };
 
 const std::string try_help = "Try 'ostrel-show --help' for more information.\n";
@@ -87,25 +99,40 @@ const std::vector<Case> cases = {
      {"g.89g"},
      header +
          "TI-89       main\\a             0x0c string            RAM                 6  ok        "
-         "g.89g  \"a group\"\n"
+         "\"a group\"                                   g.89g\n"
          "TI-89       games\\tetris       0x21 assembly program  Archive             4  ok        "
-         "g.89g  \"a group\"\n"
+         "\"a group\"                                   g.89g\n"
          "TI-89       games\\odd          0x1c other             attr 0x05           2  ok        "
-         "g.89g  \"a group\"\n",
+         "\"a group\"                                   g.89g\n",
+     "", 0},
+    {"attribute 3 is archived too",
+     {{"a.89p", build_var_file(variable("main", "arch", 0x12, 3, {}))}},
+     {"a.89p"},
+     header +
+         "TI-89       main\\arch          0x12 program           Archive             2  ok        "
+         "\"\"                                          a.89p\n",
+     "", 0},
+    {"attribute 3 in JSON: Archive, the byte kept",
+     {{"a.89p", build_var_file(variable("main", "arch", 0x12, 3, {}))}},
+     {"--json", "a.89p"},
+     "[\n{\"path\":\"a.89p\",\"family\":\"TI-89\",\"signature\":\"**TI89**\",\"folder\":\"main\","
+     "\"comment\":\"\",\"variables\":[{\"folder\":\"main\",\"name\":\"arch\",\"type\":18,"
+     "\"type_name\":\"program\",\"attribute\":3,\"destination\":\"Archive\",\"size\":2,"
+     "\"checksum_ok\":true}]}\n]\n",
      "", 0},
     {"bytes that are not printable ASCII",
      {{"odd.89p", odd_bytes()}},
      {"odd.89p"},
      header +
-         "TI-89       f\\x5co\\n\\xff       0x12 program           RAM, locked         2  ok  "
-         "      odd.89p  \"say \\x22hi\\x22 \\x5c \\x01\\xe9\"\n",
+         "TI-89       f\\x5co\\n\\xff       0x12 program           RAM, locked         2  ok        "
+         "\"say \\x22hi\\x22 \\x5c \\x01\\xe9\\x7f\\x9b\"      odd.89p\n",
      "", 0},
-    {"the same bytes as JSON code points",
+    {"the same bytes as JSON code points, no control character raw",
      {{"odd.89p", odd_bytes()}},
      {"--json", "odd.89p"},
-     "[\n{\"path\":\"odd.89p\",\"signature\":\"**TI89**\",\"folder\":\"f\\\\o\","
-     "\"comment\":\"say \\\"hi\\\" \\\\ \\u0001\xC3\xA9\",\"variables\":[{\"folder\":\"f\\\\o\","
-     "\"name\":\"n\xC3\xBF\",\"type\":18,\"type_name\":\"program\",\"attribute\":1,"
+     "[\n{\"path\":\"odd.89p\",\"family\":\"TI-89\",\"signature\":\"**TI89**\",\"folder\":\"f\\\\o\","
+     "\"comment\":\"say \\\"hi\\\" \\\\ \\u0001\xC3\xA9\\u007f\\u009b\",\"variables\":[{\"folder\":"
+     "\"f\\\\o\",\"name\":\"n\xC3\xBF\",\"type\":18,\"type_name\":\"program\",\"attribute\":1,"
      "\"destination\":\"RAM, locked\",\"size\":2,\"checksum_ok\":true}]}\n]\n",
      "", 0},
     {"a wrong checksum: listed, and reported",
@@ -113,13 +140,26 @@ const std::vector<Case> cases = {
      {"bad.89s"},
      header +
          "TI-89       main\\hello         0x0c string            RAM                22  wrong     "
-         "bad.89s  \"ostrel sample: a string variable\"\n",
+         "\"ostrel sample: a string variable\"          bad.89s\n",
      "ostrel-show: bad.89s: main\\hello: wrong checksum (stored 0x0600, computed 0x06c2)\n", 1},
     {"a missing file, a folder and a good file, in order",
      {{"hello.89s", sample()}, {"dir.89p/", {}}},
      {"gone.89p", "hello.89s", "dir.89p"},
      header + sample_line,
      "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n", 1},
+    {"every file in JSON, in order, those that cannot be listed with their error",
+     {{"hello.89s", sample()}, {"dir.89p/", {}}},
+     {"--json", "gone.89p", "hello.89s", "dir.89p"},
+     "[\n{\"path\":\"gone.89p\",\"error\":\"no such file\"},\n{\"path\":\"hello.89s\"," +
+         sample_json_fields + ",\n{\"path\":\"dir.89p\",\"error\":\"is a directory\"}\n]\n",
+     "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n", 1},
+    {"paths of different lengths: every column lines up, the file last",
+     {{"a.89s", sample()}, {"games/", {}}, {"games/tetris-deluxe.89s", sample()}},
+     {"a.89s", "games/tetris-deluxe.89s"},
+     header + sample_columns + "a.89s\n" + sample_columns + "games/tetris-deluxe.89s\n", "", 0},
+    {"a backslash in a file's name is escaped", {{"b\\c.89s", sample()}}, {"b\\c.89s"},
+     header + sample_columns + "b\\x5cc.89s\n", "", 0, Stream::captured, {},
+     "a backslash separates folders"},
     refused("an empty file", {}, not_variable_file),
     refused("not a variable file", Bytes(100, 'x'), not_variable_file),
     refused("cut inside the header", cut(sample(), 70), truncated),
@@ -136,16 +176,24 @@ const std::vector<Case> cases = {
     {"a UTF-8 path: as it is in JSON, escaped in a message",
      {{"\xC3\xA9.89s", sample()}},
      {"--json", "\xC3\xA9.89s", "\xC3\xBC.89p"},
-     "[\n{\"path\":\"\xC3\xA9.89s\",\"signature\":\"**TI89**\",\"folder\":\"main\","
-     "\"comment\":\"ostrel sample: a string variable\",\"variables\":[{\"folder\":\"main\","
-     "\"name\":\"hello\",\"type\":12,\"type_name\":\"string\",\"attribute\":0,"
-     "\"destination\":\"RAM\",\"size\":22,\"checksum_ok\":true}]}\n]\n",
+     "[\n{\"path\":\"\xC3\xA9.89s\"," + sample_json_fields +
+         ",\n{\"path\":\"\xC3\xBC.89p\",\"error\":\"no such file\"}\n]\n",
      "ostrel-show: \\xc3\\xbc.89p: no such file\n", 1},
+    {"a path that is not UTF-8: each stray byte as \\udcXX", {{"\xE9\xC3.89s", sample()}},
+     {"--json", "\xE9\xC3.89s"}, "[\n{\"path\":\"\\udce9\\udcc3.89s\"," + sample_json_fields + "\n]\n",
+     "", 0, Stream::captured, {}, "bytes that are not UTF-8"},
+    {"standard input", {}, {"-"}, header + sample_columns + "-\n", "", 0, Stream::captured,
+     bytes_of(sample())},
+    {"standard input in JSON; ./- is a file", {}, {"--json", "-", "./-"},
+     "[\n{\"path\":\"-\"," + sample_json_fields + ",\n{\"path\":\"./-\",\"error\":\"no such file\"}\n]\n",
+     "ostrel-show: ./-: no such file\n", 1, Stream::captured, bytes_of(sample())},
     {"standard output closed: a listing that cannot be written is a failure",
      {{"hello.89s", sample()}}, {"hello.89s"}, "",
      "ostrel-show: cannot write to standard output\n", 1, Stream::closed},
-    {"JSON with no file read", {}, {"--json", "gone.89p"}, "[]\n",
-     "ostrel-show: gone.89p: no such file\n", 1},
+    {"help that cannot be written", {}, {"--help"}, "",
+     "ostrel-show: cannot write to standard output\n", 1, Stream::full},
+    {"the version, that cannot be written", {}, {"--version"}, "",
+     "ostrel-show: cannot write to standard output\n", 1, Stream::full},
     {"-- ends the options", {}, {"--", "--json"}, "", "ostrel-show: --json: no such file\n", 1},
     {"--version", {}, {"hello.89s", "--version"}, "ostrel-show 1.0.1\n", "", 0},
     {"no file", {}, {"--json"}, "", "ostrel-show: no file given\n" + try_help, 2},
@@ -155,6 +203,7 @@ const std::vector<Case> cases = {
 
 TEST(Show, ListsAndReports) {
   for (const Case& c : cases) {
+    if (posix_only_row(c.args, c.posix_only)) continue;
     SCOPED_TRACE(c.title);
     ScratchDir dir;
     for (const auto& [name, bytes] : c.files) {
@@ -164,12 +213,35 @@ TEST(Show, ListsAndReports) {
         write_bytes(dir / name, bytes);
       }
     }
-    const Outcome run = run_ostrel(
-        {.args = c.args, .cwd = dir.path(), .out = c.output, .binary = ostrel_show_binary()});
+    const Outcome run = run_ostrel({.args = c.args,
+                                    .cwd = dir.path(),
+                                    .out = c.output,
+                                    .binary = ostrel_show_binary(),
+                                    .input = c.input});
     EXPECT_EQ(run.out, c.out);
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(run.status, c.status);
   }
+}
+
+// A path that is not UTF-8 comes back byte for byte from the JSON through Python's os.fsencode.
+TEST(Show, JsonPathsComeBackThroughPython) {
+  POSIX_ONLY("bytes that are not UTF-8");
+  const std::filesystem::path python = "/usr/bin/python3";
+  if (!std::filesystem::exists(python)) GTEST_SKIP() << "python3 is not installed";
+  ScratchDir dir;
+  const std::string name = "\xE9t\xC3\xA9\xFF\x80\x7F.89s";  // stray bytes around a valid é
+  write_bytes(dir / name, sample());
+  const Outcome listed = run_ostrel(
+      {.args = {"--json", name}, .cwd = dir.path(), .binary = ostrel_show_binary()});
+  const Outcome decoded = run_ostrel(
+      {.args = {"-c", "import json, os, sys; sys.stdout.buffer.write(os.fsencode("
+                      "json.loads(sys.stdin.read())[0]['path']))"},
+       .cwd = dir.path(),
+       .binary = python,
+       .input = listed.out});
+  EXPECT_EQ(decoded.err, "");
+  EXPECT_EQ(decoded.out, name) << listed.out;
 }
 
 TEST(Show, HelpGoesToStandardOutput) {

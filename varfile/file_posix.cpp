@@ -56,6 +56,33 @@ int open_by_descriptor(const char* path, struct stat& info, bool& no_proc) {
 }
 #endif
 
+using Clock = std::chrono::steady_clock;
+
+// Waits before the next try, longer each time (from 1 ms up to 100 ms); false, without waiting,
+// once `give_up` has passed.
+bool pause_before_retry(Clock::time_point give_up, long& pause_ns) {
+  if (Clock::now() >= give_up) return false;
+  const timespec pause{0, pause_ns};
+  ::nanosleep(&pause, nullptr);
+  pause_ns = std::min(pause_ns * 2, 100'000'000L);
+  return true;
+}
+
+// Takes the advisory lock `operation` (LOCK_EX or LOCK_SH) on `fd`. It is asked for without
+// blocking, and again after a pause while another program holds one that conflicts, so that a
+// holder that never lets go (a stopped run, flock(1) in a script) keeps the caller waiting only
+// until `give_up`: false then. Where the filesystem has no locks (ENOLCK, EOPNOTSUPP) the caller
+// goes on without one rather than refuse every file there: true.
+bool lock_until(int fd, int operation, Clock::time_point give_up) {
+  long pause_ns = 1'000'000;
+  while (::flock(fd, operation | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) return true;
+    if (!pause_before_retry(give_up, pause_ns)) return false;
+  }
+  return true;
+}
+
 // Removes the old name once the new one is linked; should that fail, the new name is taken back
 // so that the file keeps exactly one name.
 bool drop_old_name(const char* from, const char* to) {
@@ -86,22 +113,9 @@ VarFile::~VarFile() {
 }
 
 bool VarFile::lock(const char* path) {
-  // An advisory lock, held by every run of this tool until it closes the file. It is asked for
-  // without blocking, and asked again after a pause while another holds it, so that a holder
-  // that never lets go (a stopped run, flock(1) in a script) cannot keep this run waiting past
-  // the limit. Where the filesystem has no locks (ENOLCK, EOPNOTSUPP) the run goes on without
-  // one rather than refuse every file there; the check below still holds.
-  const auto give_up = std::chrono::steady_clock::now() + lock_wait_limit;
-  long pause_ns = 1'000'000;
-  while (::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) break;
-    if (std::chrono::steady_clock::now() >= give_up) return false;
-    const timespec pause{0, pause_ns};
-    ::nanosleep(&pause, nullptr);
-    pause_ns = std::min(pause_ns * 2, 100'000'000L);
-  }
-  return is_at(path);
+  // Held by every run of this tool until it closes the file.
+  return lock_until(static_cast<int>(handle_), LOCK_EX, Clock::now() + lock_wait_limit) &&
+         is_at(path);
 }
 
 bool VarFile::is_at(const char* path) const {
@@ -190,12 +204,21 @@ bool rename_if_free(const char* from, const char* to) {
 #endif
 
 LoadError load_file(const char* path, std::string& buffer) {
-  // O_NONBLOCK: a FIFO is refused below instead of waited on. Reading only, nothing else needs
-  // the care taken with the writing open.
-  const int fd = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO is refused below instead of waited on, and a file under a lease (Samba, a
+  // backup agent) fails at once, its holder being told to let go: it is tried again until the
+  // limit. Reading only, nothing else needs the care taken with the writing open.
+  const Clock::time_point give_up = Clock::now() + lock_wait_limit;
+  long pause_ns = 1'000'000;
+  int fd;
+  while ((fd = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) < 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) break;
+    if (!pause_before_retry(give_up, pause_ns)) return LoadError::locked;
+  }
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return LoadError::not_found;
     if (errno == EACCES || errno == EPERM) return LoadError::access_denied;
+    if (errno == ENXIO) return LoadError::not_regular;  // a socket
     return LoadError::read_failed;
   }
   struct stat info;
@@ -208,12 +231,11 @@ LoadError load_file(const char* path, std::string& buffer) {
     error = LoadError::not_regular;
   } else if (static_cast<std::uint64_t>(info.st_size) > max_load_size) {
     error = LoadError::too_large;
-  } else {
+  } else if (!lock_until(fd, LOCK_SH, give_up)) {
     // A shared lock waits for an ostrel run that is editing the file (it holds an exclusive one
-    // until its edits and rename are done), so no half-edited header is listed. Where the
-    // filesystem has no locks, the file is read all the same.
-    while (::flock(fd, LOCK_SH) != 0 && errno == EINTR) {
-    }
+    // until its edits and rename are done), so no half-edited header is listed.
+    error = LoadError::locked;
+  } else {
     // The size fstat gave: a file that grows meanwhile is read as it was, one that shrinks as it
     // is now.
     buffer.resize(static_cast<std::size_t>(info.st_size));
@@ -229,6 +251,24 @@ LoadError load_file(const char* path, std::string& buffer) {
   }
   ::close(fd);
   return error;
+}
+
+LoadError load_standard_input(std::string& buffer) {
+  struct stat info;
+  if (::fstat(0, &info) == 0 && S_ISDIR(info.st_mode)) return LoadError::is_directory;
+  // A pipe tells no size: read until its end, a chunk at a time, up to the limit of a file.
+  constexpr std::size_t chunk = 64 << 10;
+  buffer.clear();
+  for (;;) {
+    if (buffer.size() > max_load_size) return LoadError::too_large;
+    const std::size_t got = buffer.size();
+    buffer.resize(got + chunk);
+    const ssize_t n = ::read(0, buffer.data() + got, chunk);
+    buffer.resize(got + static_cast<std::size_t>(n > 0 ? n : 0));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return LoadError::read_failed;
+    if (n == 0) return LoadError::none;
+  }
 }
 
 }  // namespace ostrel

@@ -54,6 +54,31 @@ bool identify(HANDLE file, std::uint64_t& volume, std::uint64_t& index) {
 
 HANDLE as_handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
+// The tick count (milliseconds) at which a wait that starts now gives up.
+ULONGLONG lock_deadline() {
+  return ::GetTickCount64() +
+         static_cast<ULONGLONG>(std::chrono::milliseconds(lock_wait_limit).count());
+}
+
+// Locks every byte the file may ever have (`flags` LOCKFILE_EXCLUSIVE_LOCK, or 0 for a shared
+// lock). It is asked for without blocking, and again after a pause while another program holds
+// one that conflicts, so that a holder that never lets go keeps the caller waiting only until
+// `give_up`: false then. Where the filesystem has no locks, the caller goes on without one, as
+// on POSIX systems: true.
+bool lock_until(HANDLE file, DWORD flags, ULONGLONG give_up) {
+  DWORD pause_ms = 1;
+  for (;;) {
+    OVERLAPPED whole{};
+    if (::LockFileEx(file, flags | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
+      return true;
+    }
+    if (::GetLastError() != ERROR_LOCK_VIOLATION) return true;
+    if (::GetTickCount64() >= give_up) return false;
+    ::Sleep(pause_ms);
+    pause_ms = std::min<DWORD>(pause_ms * 2, 100);
+  }
+}
+
 }  // namespace
 
 std::optional<VarFile> VarFile::open(const char* path) {
@@ -82,24 +107,8 @@ VarFile::~VarFile() {
 }
 
 bool VarFile::lock(const char* path) {
-  // An exclusive lock on every byte the file may ever have; while it is held, another run waits
-  // here and nothing else can write the file. It is asked for without blocking, and again after
-  // a pause, so that a holder that never lets go cannot keep this run waiting past the limit.
-  const ULONGLONG give_up =
-      ::GetTickCount64() +
-      static_cast<ULONGLONG>(std::chrono::milliseconds(lock_wait_limit).count());
-  DWORD pause_ms = 1;
-  for (;;) {
-    OVERLAPPED whole{};
-    if (::LockFileEx(as_handle(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
-                     MAXDWORD, MAXDWORD, &whole)) {
-      break;
-    }
-    if (::GetLastError() != ERROR_LOCK_VIOLATION || ::GetTickCount64() >= give_up) return false;
-    ::Sleep(pause_ms);
-    pause_ms = std::min<DWORD>(pause_ms * 2, 100);
-  }
-  return is_at(path);
+  // Exclusive: while it is held, another run waits and nothing else can write the file.
+  return lock_until(as_handle(handle_), LOCKFILE_EXCLUSIVE_LOCK, lock_deadline()) && is_at(path);
 }
 
 bool VarFile::is_at(const char* path) const {
@@ -202,15 +211,15 @@ LoadError load_file(const char* path, std::string& buffer) {
   }
   ::CloseHandle(look);
   if (file == INVALID_HANDLE_VALUE) return error;
-  // A shared lock waits for an ostrel run that is editing the file, so no half-edited header is
-  // listed; it ends with the handle.
-  OVERLAPPED whole{};
-  ::LockFileEx(file, 0, 0, MAXDWORD, MAXDWORD, &whole);
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file, &size)) {
     error = LoadError::read_failed;
   } else if (static_cast<std::uint64_t>(size.QuadPart) > max_load_size) {
     error = LoadError::too_large;
+  } else if (!lock_until(file, 0, lock_deadline())) {
+    // A shared lock waits for an ostrel run that is editing the file, so no half-edited header
+    // is listed; it ends with the handle.
+    error = LoadError::locked;
   } else {
     buffer.resize(static_cast<std::size_t>(size.QuadPart));
     std::size_t got = 0;
@@ -227,6 +236,27 @@ LoadError load_file(const char* path, std::string& buffer) {
   }
   ::CloseHandle(file);
   return error;
+}
+
+LoadError load_standard_input(std::string& buffer) {
+  const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  if (input == nullptr || input == INVALID_HANDLE_VALUE) return LoadError::read_failed;
+  // A pipe tells no size: read until its end, a chunk at a time, up to the limit of a file.
+  constexpr DWORD chunk = 64 << 10;
+  buffer.clear();
+  for (;;) {
+    if (buffer.size() > max_load_size) return LoadError::too_large;
+    const std::size_t got = buffer.size();
+    buffer.resize(got + chunk);
+    DWORD n = 0;
+    const bool read = ::ReadFile(input, buffer.data() + got, chunk, &n, nullptr);
+    buffer.resize(got + n);
+    // A pipe whose writer has gone ends that way rather than with a read of nothing.
+    if (!read) {
+      return ::GetLastError() == ERROR_BROKEN_PIPE ? LoadError::none : LoadError::read_failed;
+    }
+    if (n == 0) return LoadError::none;
+  }
 }
 
 }  // namespace ostrel

@@ -118,7 +118,8 @@ std::string_view destination_name(std::uint8_t attribute) {
   switch (attribute) {
     case attribute_ram: return "RAM";
     case attribute_locked: return "RAM, locked";
-    case attribute_archived: return "Archive";
+    case attribute_archived:
+    case attribute_archived_too: return "Archive";
     default: return {};
   }
 }

@@ -49,8 +49,8 @@ VarContents read_var_contents(std::string_view bytes);
 /// The name of a variable type: "program", "string" and so on, or "other".
 std::string_view type_name(std::uint8_t type);
 
-/// Where a variable goes on the calculator: "RAM", "RAM, locked" or "Archive"; empty for an
-/// attribute byte that names none of them.
+/// Where a variable goes on the calculator: "RAM", "RAM, locked" or "Archive" (the attribute
+/// bytes 2 and 3 alike); empty for an attribute byte that names none of them.
 std::string_view destination_name(std::uint8_t attribute);
 
 // Loading a file, the platform's part (one file per OS).
@@ -63,7 +63,8 @@ enum class LoadError {
   is_directory,
   not_regular,
   too_large,
-  read_failed
+  read_failed,
+  locked,  // another program held a lock (or a lease) on it past lock_wait_limit
 };
 
 /// The largest file loaded: far more than any calculator's memory, so that a huge or endless file
@@ -71,8 +72,11 @@ enum class LoadError {
 inline constexpr std::uint64_t max_load_size = 64 << 20;
 
 /// Reads the whole regular file `path` into `buffer`, reusing its memory, in one read as a rule,
-/// after waiting for an edit in progress to end. Devices, FIFOs and folders are never read, and
-/// opening never waits.
+/// after waiting for an edit in progress to end (at most lock_wait_limit). Devices, FIFOs and
+/// folders are never read, and never waited on.
 LoadError load_file(const char* path, std::string& buffer);
+
+/// Reads all of standard input into `buffer`, as for a file.
+LoadError load_standard_input(std::string& buffer);
 
 }  // namespace ostrel

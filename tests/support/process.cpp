@@ -28,6 +28,10 @@ void set_stream(int fd, Stream stream, int pipe_fd) {
     ::dup2(pipe_fd, fd);
   } else if (stream == Stream::closed) {
     ::close(fd);
+  } else if (stream == Stream::full) {
+    const int full = ::open("/dev/full", O_WRONLY);
+    ::dup2(full, fd);
+    ::close(full);
   } else {
     int abandoned[2];
     if (::pipe(abandoned) != 0) ::_exit(126);
@@ -38,8 +42,10 @@ void set_stream(int fd, Stream stream, int pipe_fd) {
 }
 
 // Runs in the forked child: only async-signal-safe calls, since the parent may have threads.
-[[noreturn]] void child(const Invocation& inv, char* const* argv, int out_fd, int err_fd) {
+[[noreturn]] void child(const Invocation& inv, char* const* argv, int in_fd, int out_fd,
+                        int err_fd) {
   if (::chdir(inv.cwd.c_str()) != 0) ::_exit(126);
+  if (in_fd >= 0) ::dup2(in_fd, 0);
   set_stream(1, inv.out, out_fd);
   set_stream(2, inv.err, err_fd);
   ::signal(SIGPIPE, SIG_DFL);  // as a shell leaves it, whatever the test runner does
@@ -94,16 +100,30 @@ Outcome run_ostrel(const Invocation& inv) {
   argv.push_back(const_cast<char*>(binary.c_str()));
   for (const std::string& arg : inv.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
+  int in_pipe[2] = {-1, -1};
   int out_pipe[2];
   int err_pipe[2];
-  if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
+  if ((inv.input && ::pipe2(in_pipe, O_CLOEXEC) != 0) || ::pipe2(out_pipe, O_CLOEXEC) != 0 ||
+      ::pipe2(err_pipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) child(inv, argv.data(), out_pipe[1], inv.merge_streams ? out_pipe[1] : err_pipe[1]);
+  if (pid == 0) {
+    child(inv, argv.data(), in_pipe[0], out_pipe[1],
+          inv.merge_streams ? out_pipe[1] : err_pipe[1]);
+  }
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
+  if (inv.input) {
+    // Small enough for the pipe to hold whole, so it is written before the output is read.
+    ::close(in_pipe[0]);
+    if (::write(in_pipe[1], inv.input->data(), inv.input->size()) !=
+        static_cast<ssize_t>(inv.input->size())) {
+      throw std::runtime_error("cannot write standard input");
+    }
+    ::close(in_pipe[1]);
+  }
 
   Outcome outcome;
   pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};

@@ -34,6 +34,7 @@ enum class Stream {
   captured,  // a pipe the test reads
   closed,    // no descriptor at all, as after >&-
   abandoned, // a pipe whose reader is gone, as in ostrel ... | true
+  full,      // /dev/full, where every write fails
 };
 
 struct Invocation {
@@ -46,6 +47,7 @@ struct Invocation {
   std::optional<uid_t> run_as = {};                 // user (and group of the same number) to drop to
   int timeout_ms = 20000;
   std::filesystem::path binary = ostrel_binary();  // the program to run
+  std::optional<std::string> input = {};  // standard input, from a pipe; the test's own if none
 };
 
 struct Outcome {
