@@ -274,9 +274,6 @@ void print_show_version(Console& console) { console.out(version_text); }
 std::string human_lines(std::string_view path, const VarContents& contents) {
   std::string lines;
   std::string field;
-  std::string comment = "\"";
-  append_escaped(comment, contents.comment, "\"\\");
-  comment += '"';
   for (const VarEntry& variable : contents.variables) {
     append_padded(lines, family_of(contents.signature), family_width);
     field.clear();
@@ -299,7 +296,10 @@ std::string human_lines(std::string_view path, const VarContents& contents) {
     lines += field;
     lines += "  ";
     append_padded(lines, variable.checksum_ok() ? "ok" : "wrong", checksum_width);
-    append_padded(lines, comment, quoted_comment_width);
+    field = '"';
+    append_escaped(field, contents.comment, "\"\\");
+    field += '"';
+    append_padded(lines, field, quoted_comment_width);
     append_escaped(lines, path, "\\");
     lines += '\n';
   }
