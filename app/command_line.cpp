@@ -28,6 +28,23 @@ constexpr std::array<OptionSpec, 7> option_table = {{
     {"-ti", Option::target, ParseError::missing_target},
 }};
 
+struct InfoWord {
+  std::string_view word;
+  InfoRequest info;
+};
+
+// The words that, alone on the command line, ask for the usage text or the version.
+constexpr InfoWord info_words[] = {
+    {"--help", InfoRequest::usage},
+    {"-h", InfoRequest::usage},
+    {"--version", InfoRequest::version},
+#if defined(_WIN32)
+    {"/?", InfoRequest::usage},
+#endif
+};
+
+constexpr std::string_view version_text = "ostrel " OSTREL_VERSION "\n";
+
 const OptionSpec* find_option(std::string_view argument) {
   for (const OptionSpec& option : option_table) {
     if (option.name == argument) return &option;
@@ -62,6 +79,12 @@ ParseResult parse_command_line(int argc, const char* const* argv) {
   if (argc < 2) {
     result.error = ParseError::no_arguments;
     return result;
+  }
+  for (const InfoWord& info : info_words) {
+    if (argc == 2 && argv[1] == info.word) {
+      result.info = info.info;
+      return result;
+    }
   }
   EditRequest& request = result.request;
   for (int i = 1; i < argc; ++i) {
@@ -114,5 +137,7 @@ void print_usage(Console& console) {
   print_banner(console);
   console.out(msg::usage);
 }
+
+void print_version(Console& console) { console.out(version_text); }
 
 }  // namespace ostrel

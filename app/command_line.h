@@ -22,10 +22,15 @@ enum class ParseError {
   missing_input_path,  // the arguments were read, but none was left for the input path
 };
 
+/// What a command line of exactly one of the words --help, -h, --version (and /? on Windows)
+/// asks for instead of an edit. No variable file can have such a name: it has no known extension.
+enum class InfoRequest { none, usage, version };
+
 struct ParseResult {
   EditRequest request;
   ParseError error = ParseError::none;
   std::string_view offending;  // the argument named by extra_argument
+  InfoRequest info = InfoRequest::none;
 };
 
 /// Reads the arguments (argv[0] is the program name) into a request; stops at the first error.
@@ -38,5 +43,7 @@ std::string parse_error_message(const ParseResult& result);
 void print_banner(Console& console);
 /// The banner followed by the usage text.
 void print_usage(Console& console);
+/// The line "ostrel <version>".
+void print_version(Console& console);
 
 }  // namespace ostrel

@@ -3,6 +3,12 @@
 #include "app/console.h"
 #include "app/show.h"
 
+#if defined(_WIN32)
+// cmd leaves wildcards to the program: the C runtime expands them in the arguments (not in quoted
+// ones), so that ostrel-show *.89p lists what a POSIX shell would give it.
+int _dowildcard = -1;
+#endif
+
 int main(int argc, char** argv) {
   ostrel::Console console;
   const ostrel::ShowParse parsed = ostrel::parse_show_command_line(argc, argv);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,33 @@ TEST(Usage, BannerSecondLineNamesMakerAndDate) {
   const std::string second = banner.substr(banner.find('\n') + 1);
   EXPECT_NE(second.find("ostrel authors"), std::string::npos);
   EXPECT_NE(second.find("2026-12-08"), std::string::npos);
+}
+
+// One word alone asks for the usage text or the version; anywhere else such a word is read as
+// it always was (here, the input path). /? is that word on Windows only.
+TEST(Usage, HelpAndVersionWords) {
+  const std::string wrong_extension = "\nERROR: Wrong file extention!\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string out, err;
+    int status;
+  };
+  const Case cases[] = {
+      {{"--help"}, banner + expected_usage(), "", 0},
+      {{"-h"}, banner + expected_usage(), "", 0},
+      {{"--version"}, "ostrel 1.0.1\n", "", 0},
+      testing_windows() ? Case{{"/?"}, banner + expected_usage(), "", 0}
+                        : Case{{"/?"}, banner, wrong_extension, 1},
+      {{"-q", "--version"}, "", wrong_extension, 1},
+      {{"--help", "f.89p"}, banner, "\nERROR: Invalid command line argument: 'f.89p'\n", 1},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    const Outcome r = run_ostrel({c.args, dir.path()});
+    EXPECT_EQ(r.out, c.out) << c.args[0];
+    EXPECT_EQ(r.err, c.err) << c.args[0];
+    EXPECT_EQ(r.status, c.status) << c.args[0];
+  }
 }
 
 // A request without an input path: usage, then the missing-infile error; nothing is touched.
@@ -84,6 +112,27 @@ TEST(CommandLineErrors, BannerMessageAndStatus) {
     EXPECT_EQ(read_bytes(dir / "f.89p"), original);
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"f.89p"});
   }
+}
+
+// cmd leaves wildcards to the program, so both programs expand them as a POSIX shell would:
+// ostrel-show lists every match, ostrel edits its one match, and several are the extra-argument
+// error a shell would also cause.
+TEST(Wildcards, ExpandedOnWindows) {
+  if (!testing_windows()) GTEST_SKIP() << "Windows only: a POSIX shell expands wildcards itself";
+  ScratchDir dir;
+  for (const char* name : {"a.89p", "b.89p", "c.89p", "one.9xs"}) {
+    write_bytes(dir / name, build_var_file({}));
+  }
+  const Outcome shown =
+      run_ostrel({.args = {"*.89p"}, .cwd = dir.path(), .binary = ostrel_show_binary()});
+  EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 4) << shown.out;  // and a header
+  EXPECT_EQ(shown.status, 0);
+  const Outcome one = run_ostrel({{"-q", "-d", "a", "*.9xs"}, dir.path()});
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(read_bytes(dir / "one.9xs")[73], 2);
+  const Outcome several = run_ostrel({{"-q", "-d", "a", "*.89p"}, dir.path()});
+  EXPECT_EQ(several.err, "\nERROR: Invalid command line argument: 'b.89p'\n");
+  EXPECT_EQ(several.status, 1);
 }
 
 }  // namespace

@@ -32,7 +32,9 @@ check() {
   fi
 }
 
-check "-c|-d|-fi|-fo|-n_extcheck|-q|-ti" -
+check "--help|--version|-c|-d|-fi|-fo|-h|-n_extcheck|-q|-ti" -
+check "--help|--version" --
+check "-c|-d|-fi|-fo|-n_extcheck|-q|-ti" -q -
 check "-fi|-fo" -f
 check "-n_extcheck" -n
 check "a|l|r" -d ""

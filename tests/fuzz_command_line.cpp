@@ -123,6 +123,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const ostrel::ParseResult result = ostrel::parse_command_line(static_cast<int>(argv.size()), argv.data());
   const ostrel::EditRequest& request = result.request;
+  // A lone --help, -h or --version asks for no edit.
+  require(result.info == ostrel::InfoRequest::none ||
+          (argv.size() == 2 && result.error == ostrel::ParseError::none && !request.input_path));
+  if (result.info != ostrel::InfoRequest::none) return 0;
   switch (result.error) {
     case ostrel::ParseError::none:
       require(request.input_path.has_value());
