@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "varfile/widen_win32.h"
+#include "varfile/file.h"
 
 namespace ostrel {
 
@@ -48,7 +48,7 @@ bool write_stream(int fd, std::string_view text) {
   if (::GetConsoleMode(stream, &mode)) {
     // A console shows text only as UTF-16: the UTF-8 bytes are widened for it. Redirected, the
     // stream gets the bytes themselves, the same as on every other system.
-    const std::wstring wide = widen(text, 0);
+    const std::wstring wide = widen(text, false);
     for (std::wstring_view rest = wide; !rest.empty();) {
       DWORD written = 0;
       if (!::WriteConsoleW(stream, rest.data(), static_cast<DWORD>(rest.size()), &written,

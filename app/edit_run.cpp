@@ -9,8 +9,7 @@
 #include "app/messages.h"
 #include "varfile/extension.h"
 #include "varfile/header.h"
-#include "varfile/rename.h"
-#include "varfile/var_file.h"
+#include "varfile/file.h"
 
 namespace ostrel {
 

@@ -2,11 +2,13 @@
 // ostrel-show: lists what TI-68k variable files hold, as aligned lines or as JSON.
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "app/console.h"
+#include "varfile/file.h"
 #include "varfile/var_reader.h"
 
 namespace ostrel {

@@ -1,6 +1,7 @@
 // The no-replace rename and its link fallback, on real files.
 
-#include "varfile/rename.h"
+#include "varfile/file.h"
+#include "varfile/file_posix.h"
 
 #include <gtest/gtest.h>
 

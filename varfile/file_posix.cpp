@@ -13,9 +13,8 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "varfile/rename.h"
-#include "varfile/var_file.h"
-#include "varfile/var_reader.h"
+#include "varfile/file.h"
+#include "varfile/file_posix.h"
 
 namespace ostrel {
 

@@ -9,10 +9,7 @@
 
 #include <windows.h>
 
-#include "varfile/rename.h"
-#include "varfile/var_file.h"
-#include "varfile/var_reader.h"
-#include "varfile/widen_win32.h"
+#include "varfile/file.h"
 
 namespace ostrel {
 
@@ -21,7 +18,7 @@ namespace {
 constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // `path` in UTF-16; empty when it is not valid UTF-8 (or is empty), which no file is named.
-std::wstring widen_path(std::string_view path) { return widen(path, MB_ERR_INVALID_CHARS); }
+std::wstring widen_path(std::string_view path) { return widen(path, true); }
 
 // Windows drops a trailing dot or space from each part of a path, so "game.89p." would open
 // game.89p: such a name is refused rather than let it stand for another file.
@@ -80,6 +77,16 @@ bool lock_until(HANDLE file, DWORD flags, ULONGLONG give_up) {
 }
 
 }  // namespace
+
+std::wstring widen(std::string_view text, bool strict) {
+  const DWORD flags = strict ? MB_ERR_INVALID_CHARS : 0;
+  const int size = static_cast<int>(text.size());
+  const int length = ::MultiByteToWideChar(CP_UTF8, flags, text.data(), size, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, flags, text.data(), size, wide.data(), length);
+  return wide;
+}
 
 std::optional<VarFile> VarFile::open(const char* path) {
   const std::wstring wide = widen_path(path);

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "varfile/layout.h"
-#include "varfile/var_file.h"
+#include "varfile/file.h"
 
 namespace ostrel {
 

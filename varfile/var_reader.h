@@ -53,30 +53,4 @@ std::string_view type_name(std::uint8_t type);
 /// bytes 2 and 3 alike); empty for an attribute byte that names none of them.
 std::string_view destination_name(std::uint8_t attribute);
 
-// Loading a file, the platform's part (one file per OS).
-
-/// Why a file could not be loaded.
-enum class LoadError {
-  none,
-  not_found,
-  access_denied,
-  is_directory,
-  not_regular,
-  too_large,
-  read_failed,
-  locked,  // another program held a lock (or a lease) on it past lock_wait_limit
-};
-
-/// The largest file loaded: far more than any calculator's memory, so that a huge or endless file
-/// is refused instead of filling memory.
-inline constexpr std::uint64_t max_load_size = 64 << 20;
-
-/// Reads the whole regular file `path` into `buffer`, reusing its memory, in one read as a rule,
-/// after waiting for an edit in progress to end (at most lock_wait_limit). Devices, FIFOs and
-/// folders are never read, and never waited on.
-LoadError load_file(const char* path, std::string& buffer);
-
-/// Reads all of standard input into `buffer`, as for a file.
-LoadError load_standard_input(std::string& buffer);
-
 }  // namespace ostrel

@@ -1,17 +1,19 @@
 #pragma once
-// The one open variable file of a run: opened for update, locked, read and written at absolute
-// offsets, closed. The platform's file calls are in one file per OS.
+// The platform's file calls, implemented once per OS (file_posix.cpp, file_win32.cpp): the one
+// variable file an edit run opens, locks, reads and writes; the rename that never replaces a
+// file, and the looks at names before it; loading whole files for the lister.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace ostrel {
 
-/// How long a run waits for another program to let go of the file before giving up.
+/// How long a run waits for another program to let go of a file before giving up.
 inline constexpr std::chrono::seconds lock_wait_limit{10};
 
 class VarFile {
@@ -58,5 +60,47 @@ class VarFile {
   std::uint64_t device_;  // which file it is (device and inode, or volume and file index), to
   std::uint64_t inode_;   // compare with what the path names
 };
+
+/// True when nothing at all, not even a dangling symbolic link, has the name `path`.
+[[nodiscard]] bool name_is_free(const char* path);
+
+/// True when `path` itself is a symbolic link (on Windows, any reparse point): renaming it would
+/// rename the link, not the file it leads to.
+[[nodiscard]] bool is_symbolic_link(const char* path);
+
+/// Renames `from` to `to`, failing (and changing nothing) when `to` already exists, even if
+/// another process creates it at the same moment; best effort on filesystems that have neither
+/// an atomic no-replace rename nor hard links. Returns false on any failure.
+[[nodiscard]] bool rename_no_replace(const char* from, const char* to);
+
+/// Why a file could not be loaded.
+enum class LoadError {
+  none,
+  not_found,
+  access_denied,
+  is_directory,
+  not_regular,
+  too_large,
+  read_failed,
+  locked,  // another program held a lock (or a lease) on it past lock_wait_limit
+};
+
+/// The largest file loaded: far more than any calculator's memory, so that a huge or endless file
+/// is refused instead of filling memory.
+inline constexpr std::uint64_t max_load_size = 64 << 20;
+
+/// Reads the whole regular file `path` into `buffer`, reusing its memory, in one read as a rule,
+/// after waiting for an edit in progress to end (at most lock_wait_limit). Devices, FIFOs and
+/// folders are never read, and never waited on.
+LoadError load_file(const char* path, std::string& buffer);
+
+/// Reads all of standard input into `buffer`, as for a file.
+LoadError load_standard_input(std::string& buffer);
+
+#if defined(_WIN32)
+/// `text`, UTF-8 like every argument and message, as the UTF-16 of Windows' wide calls. With
+/// `strict`, empty when it is not valid UTF-8; otherwise each invalid byte becomes U+FFFD.
+std::wstring widen(std::string_view text, bool strict);
+#endif
 
 }  // namespace ostrel
