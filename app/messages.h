@@ -1,12 +1,13 @@
 #pragma once
 // Every text the program writes, in one place. "%s" and "%02i" are filled by format_message().
+// OSTREL_VERSION comes from the build (the project's version in CMakeLists.txt).
 
 #include <string_view>
 
 namespace ostrel::msg {
 
 inline constexpr std::string_view banner =
-    "Ostrel 1.0.1 - command line tool to set TI68k variable file properties\n"
+    "Ostrel " OSTREL_VERSION " - command line tool to set TI68k variable file properties\n"
     "Copyright (C) the ostrel authors, released 2026-12-08\n";
 
 inline constexpr std::string_view usage =

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 static const char text[] =
-    "Ostrel 1.0.1 - command line tool to set TI68k variable file properties\n"
+    "Ostrel " OSTREL_VERSION " - command line tool to set TI68k variable file properties\n"
     "Copyright (C) the ostrel authors, released 2026-12-08\n"
     "\nTask 01: Destination set to 'Archive'."
     "\nTask 02: On-calc filename set to 'prog'."

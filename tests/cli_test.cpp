@@ -39,7 +39,7 @@ TEST(Usage, HelpAndVersionWords) {
   const Case cases[] = {
       {{"--help"}, banner + expected_usage(), "", 0},
       {{"-h"}, banner + expected_usage(), "", 0},
-      {{"--version"}, "ostrel 1.0.1\n", "", 0},
+      {{"--version"}, "ostrel " OSTREL_VERSION "\n", "", 0},
       testing_windows() ? Case{{"/?"}, banner + expected_usage(), "", 0}
                         : Case{{"/?"}, banner, wrong_extension, 1},
       {{"-q", "--version"}, "", wrong_extension, 1},

@@ -195,7 +195,7 @@ const std::vector<Case> cases = {
     {"the version, that cannot be written", {}, {"--version"}, "",
      "ostrel-show: cannot write to standard output\n", 1, Stream::full},
     {"-- ends the options", {}, {"--", "--json"}, "", "ostrel-show: --json: no such file\n", 1},
-    {"--version", {}, {"hello.89s", "--version"}, "ostrel-show 1.0.1\n", "", 0},
+    {"--version", {}, {"hello.89s", "--version"}, "ostrel-show " OSTREL_VERSION "\n", "", 0},
     {"no file", {}, {"--json"}, "", "ostrel-show: no file given\n" + try_help, 2},
     {"an unknown option", {}, {"--jsn", "hello.89s"}, "",
      "ostrel-show: unknown option '--jsn'\n" + try_help, 2},

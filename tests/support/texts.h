@@ -8,7 +8,7 @@
 namespace ostrel::testing {
 
 inline const std::string banner =
-    "Ostrel 1.0.1 - command line tool to set TI68k variable file properties\n"
+    "Ostrel " OSTREL_VERSION " - command line tool to set TI68k variable file properties\n"
     "Copyright (C) the ostrel authors, released 2026-12-08\n";
 
 // The usage text as a table of (leading spaces, text) lines.
