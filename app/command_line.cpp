@@ -96,7 +96,7 @@ ParseResult parse_command_line(int argc, const char* const* argv) {
         result.offending = argument;
         return result;
       }
-      request.input_path = argument;
+      request.input_path = argv[i];
     } else if (option->id == Option::quiet) {
       request.quiet = true;
     } else if (option->id == Option::skip_ext_check) {

@@ -31,7 +31,7 @@ enum class Failure {
 struct Run {
   const EditRequest& request;
   Console& console;
-  const char* path;  // the input path; zero-terminated, see EditRequest
+  const char* path;  // the input path
   int task_count = 0;
   bool ext_checked = false;  // the extension was checked and is a known one
   FileForm form = FileForm::fixed;  // where the variable's fields are, as the file's head tells
@@ -217,7 +217,7 @@ void report(const Run& run, Failure failure) {
 }  // namespace
 
 RunStatus run_edits(const EditRequest& request, Console& console) {
-  Run run{request, console, request.input_path->data()};
+  Run run{request, console, request.input_path};
   const Failure failure = edit(run);
   report(run, failure);
   switch (failure) {

@@ -11,10 +11,11 @@
 namespace ostrel {
 
 /// Every setting of one run, as read from the command line. A text field is set as soon as its
-/// option is given, even with an empty value. Each view spans one whole argument string, so its
-/// data() is zero-terminated; the arguments outlive the run and are never modified.
+/// option is given, even with an empty value. Each field refers to one whole argument string;
+/// the arguments outlive the run and are never modified.
 struct EditRequest {
-  std::optional<std::string_view> input_path;  // always set once the parse succeeded
+  const char* input_path = nullptr;  // the one positional argument, as the file calls take it;
+                                     // set once the parse succeeded
   bool quiet = false;           // -q
   bool skip_ext_check = false;  // -n_extcheck
   std::optional<char> destination;  // -d: a letter of `destinations`

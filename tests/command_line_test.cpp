@@ -18,7 +18,7 @@ using Text = std::optional<std::string_view>;
 
 struct Accepted {
   std::vector<const char*> args;
-  Text input_path = {};
+  std::string_view input_path = {};
   bool quiet = false;
   bool skip_ext_check = false;
   std::optional<char> destination = {};
@@ -53,6 +53,7 @@ TEST(ParseCommandLine, FillsTheRequest) {
     const ParseResult r = parse(c.args);
     SCOPED_TRACE(testing::PrintToString(c.args.size()) + " args, first " + c.args[0]);
     ASSERT_EQ(r.error, ParseError::none);
+    ASSERT_NE(r.request.input_path, nullptr);
     EXPECT_EQ(r.request.input_path, c.input_path);
     EXPECT_EQ(r.request.quiet, c.quiet);
     EXPECT_EQ(r.request.skip_ext_check, c.skip_ext_check);
@@ -111,7 +112,7 @@ TEST(ParseCommandLine, ValuesAreTheArgumentsThemselves) {
   const char* argv[] = {"ostrel", "-fi", "name", "path"};
   const ParseResult r = parse_command_line(4, argv);
   EXPECT_EQ(r.request.var_name->data(), argv[2]);
-  EXPECT_EQ(r.request.input_path->data(), argv[3]);
+  EXPECT_EQ(r.request.input_path, argv[3]);
 }
 
 TEST(ParseErrorMessage, NamesTheOffendingArgument) {

@@ -129,8 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (result.info != ostrel::InfoRequest::none) return 0;
   switch (result.error) {
     case ostrel::ParseError::none:
-      require(request.input_path.has_value());
-      require_whole_argument(request.input_path, argv);
+      require(std::find(argv.begin() + 1, argv.end(), request.input_path) != argv.end());
       require_whole_argument(request.folder, argv);
       require_whole_argument(request.var_name, argv);
       require_whole_argument(request.comment, argv);
