@@ -47,11 +47,29 @@ std::string show_parse_error_message(const ShowParse& parse);
 void print_show_help(Console& console);
 void print_show_version(Console& console);
 
-/// One file's listing: a line per variable, or the file's JSON object.
+// The listing for people (show_listing.cpp).
+
+/// The heading line, before the first file's lines.
+std::string_view listing_header();
+/// One file's lines: a line per variable.
 std::string human_lines(std::string_view path, const VarContents& contents);
+
+// The listing for scripts (show_json.cpp).
+
+/// One file's JSON object.
 std::string json_object(std::string_view path, const VarContents& contents);
 /// The JSON object of a file that cannot be listed, and why.
 std::string json_error(std::string_view path, std::string_view error);
+
+// Pieces both listings and the messages use (show.cpp).
+
+/// The byte as two lower-case hexadecimal digits.
+void append_hex_byte(std::string& out, std::uint8_t byte);
+/// `bytes` for a terminal: printable ASCII as it is, every other byte and those in `also` as \xNN.
+void append_escaped(std::string& out, std::string_view bytes, std::string_view also = {});
+void append_number(std::string& out, std::uint32_t number);
+/// folder\name, as the calculator writes it; a backslash within either shows escaped.
+void append_variable(std::string& out, const VarEntry& variable);
 
 /// Writes what is left of standard output; false, saying so on standard error, when it could not
 /// all be written.
