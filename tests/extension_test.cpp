@@ -2,178 +2,117 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/process.h"
+#include "tests/support/rows.h"
 #include "tests/support/texts.h"
 #include "tests/support/var_fixture.h"
 
 namespace ostrel::testing {
 namespace {
 
-const std::string wrong_extension = "\nERROR: Wrong file extention!\n";
-const std::string not_checked = "\nWARNING: File extention is not checked!";
-const std::string unmodified = "\nWARNING: Target device changed, but fileextension is left unmodified!";
-
-std::string cannot_rename(const std::string& from, const std::string& to) {
-  return "\nERROR: Cannot rename inputfile " + from + " to " + to + "!\n";
-}
-
-Bytes with_signature(Bytes bytes, const std::string& signature) {
-  std::copy(signature.begin(), signature.end(), bytes.begin());
-  return bytes;
-}
-
-// Creates `path` (and its folders) inside `dir` holding `bytes`.
-void place(const ScratchDir& dir, const std::string& path, const Bytes& bytes) {
-  std::filesystem::create_directories((dir / path).parent_path());
-  write_bytes(dir / path, bytes);
-}
-
+// Names without a known extension are refused before anything is opened, quiet or not; a
+// missing file too, the extension being checked first.
 TEST(ExtensionCheck, RefusedNamesAreNeverOpened) {
-  const std::vector<std::string> names = {"PROG.89P", "prog.89b", "prog.92p", "prog.89",
-                                          "prog.",    "prog",     "saves.old/prog",
-                                          "prog.89p.bak", "prog.89pp", "prog.9X p"};
-  for (const std::string& name : names) {
-    for (bool quiet : {false, true}) {
-      ScratchDir dir;
-      const Bytes original = build_var_file({});
-      place(dir, name, original);
-      std::vector<std::string> args = {"-d", "a", "-ti", "v2", name};
-      if (quiet) args.insert(args.begin(), "-q");
-      const Outcome r = run_ostrel({args, dir.path()});
-      EXPECT_EQ(r.out, quiet ? "" : banner) << name;
-      EXPECT_EQ(r.err, wrong_extension) << name;
-      EXPECT_EQ(r.status, 1) << name;
-      EXPECT_EQ(read_bytes(dir / name), original) << name;
-    }
+  const Bytes original = build_var_file({});
+  std::vector<Row> rows = {{"missing.txt", {"missing.txt"}, {}, banner, wrong_extension, 1, {}}};
+  for (const std::string name : {"PROG.89P", "prog.89b", "prog.92p", "prog.89", "prog.", "prog",
+                                 "saves.old/prog", "prog.89p.bak", "prog.89pp", "prog.9X p"}) {
+    const Files file = file_at(name, original);
+    rows.push_back({name, {"-d", "a", "-ti", "v2", name}, file, banner, wrong_extension, 1, file});
+    rows.push_back({name + ", quiet", {"-q", "-d", "a", "-ti", "v2", name}, file, "",
+                    wrong_extension, 1, file});
   }
+  for (const Row& row : rows) check(row);
 }
 
-// The extension is checked before the file is looked for.
-TEST(ExtensionCheck, ComesBeforeTheOpen) {
-  ScratchDir dir;
-  const Outcome r = run_ostrel({{"missing.txt"}, dir.path()});
-  EXPECT_EQ(r.err, wrong_extension);
-  EXPECT_EQ(r.status, 1);
-}
-
+// The new name keeps everything but the device prefix; the signature follows the target.
 TEST(Retarget, RenamesToTheNewDevicePrefix) {
-  struct Case {
-    std::string path;
-    std::string target;
-    std::string new_path;
-  };
-  const std::vector<Case> cases = {
-      {"game.89p", "v2", "game.v2p"},
-      {"game.89p", "9x", "game.9xp"},
-      {"game.89p", "89", "game.89p"},
-      {"game.v2z", "89", "game.89z"},
-      {"prog.9xz", "9x", "prog.9xz"},
-      {"my.game.89s", "v2", "my.game.v2s"},
-      {"sub/dir.89p/game.9xa", "89", "sub/dir.89p/game.89a"},
-      {"./a b.89t", "v2", "./a b.v2t"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path + " -> " + c.new_path);
-    ScratchDir dir;
-    const Bytes original = build_var_file({});
-    place(dir, c.path, original);
-    const Outcome r = run_ostrel({{"-ti", c.target, c.path}, dir.path()});
-    EXPECT_EQ(r.out, banner + "\nTask 01: Target device set to '" + c.target + "'\n");
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.status, 0);
-    const std::string signature = c.target == "89" ? "**TI89**" : "**TI92P*";
-    EXPECT_EQ(read_bytes(dir / c.new_path), with_signature(original, signature));
-    if (c.new_path != c.path) {
-      EXPECT_FALSE(std::filesystem::exists(dir / c.path));
-    }
-    EXPECT_EQ(list_dir((dir / c.new_path).parent_path()).size(), 1u);
+  const Bytes original = build_var_file({});
+  std::vector<Row> rows;
+  for (const auto& [path, target, new_path] : std::vector<std::array<std::string, 3>>{
+           {"game.89p", "v2", "game.v2p"},
+           {"game.89p", "9x", "game.9xp"},
+           {"game.89p", "89", "game.89p"},
+           {"game.v2z", "89", "game.89z"},
+           {"prog.9xz", "9x", "prog.9xz"},
+           {"my.game.89s", "v2", "my.game.v2s"},
+           {"sub/dir.89p/game.9xa", "89", "sub/dir.89p/game.89a"},
+           {"./a b.89t", "v2", "a b.v2t"},
+       }) {
+    const std::string signature = target == "89" ? "**TI89**" : "**TI92P*";
+    rows.push_back({path + " -> " + new_path, {"-ti", target, path}, file_at(path, original),
+                    banner + "\nTask 01: Target device set to '" + target + "'\n", "", 0,
+                    file_at(new_path, patched(original, {{0, signature}}))});
   }
+  for (const Row& row : rows) check(row);
 }
 
+// Without the check there is no rename either: both warnings, the signature still written.
 TEST(Retarget, SkippedCheckWarnsTwiceAndKeepsTheName) {
-  struct Case {
-    std::vector<std::string> args;
-    std::string out;
+  const Bytes original = build_var_file({});
+  const Files file = {{"game.89p", original}};
+  const auto edited = [&](std::vector<Patch> patches) {
+    return Files{{"game.89p", patched(original, patches)}};
   };
-  const std::vector<Case> cases = {
-      {{"-n_extcheck", "-ti", "v2", "game.89p"},
-       banner + not_checked + unmodified + "\nTask 01: Target device set to 'v2'\n"},
-      {{"-ti", "v2", "-q", "game.89p", "-n_extcheck"}, not_checked + unmodified},
-      {{"-n_extcheck", "-d", "a", "-ti", "9x", "game.89p"},
+  const Files retargeted = edited({{0, "**TI92P*"}});
+  std::vector<Row> rows = {
+      {"retargeted", {"-n_extcheck", "-ti", "v2", "game.89p"}, file,
+       banner + not_checked + unmodified + "\nTask 01: Target device set to 'v2'\n", "", 0,
+       retargeted},
+      {"quiet, the flag last", {"-ti", "v2", "-q", "game.89p", "-n_extcheck"}, file,
+       not_checked + unmodified, "", 0, retargeted},
+      {"archived and retargeted", {"-n_extcheck", "-d", "a", "-ti", "9x", "game.89p"}, file,
        banner + not_checked + "\nTask 01: Destination set to 'Archive'." + unmodified +
-           "\nTask 02: Target device set to '9x'\n"},
-      {{"-n_extcheck", "-d", "a", "game.89p"},
-       banner + not_checked + "\nTask 01: Destination set to 'Archive'.\n"},
+           "\nTask 02: Target device set to '9x'\n",
+       "", 0, edited({{73, "\x02"}, {0, "**TI92P*"}})},
+      {"archived", {"-n_extcheck", "-d", "a", "game.89p"}, file,
+       banner + not_checked + "\nTask 01: Destination set to 'Archive'.\n", "", 0,
+       edited({{73, "\x02"}})},
   };
-  for (const Case& c : cases) {
-    ScratchDir dir;
-    write_bytes(dir / "game.89p", build_var_file({}));
-    const Outcome r = run_ostrel({c.args, dir.path()});
-    EXPECT_EQ(r.out, c.out);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.89p"});
-  }
-}
-
-TEST(Retarget, SkippedCheckEditsAnyName) {
   for (const std::string name : {"noext", "PROG.89P", "file.", "prog.txt", "saves.old/prog"}) {
-    if (name == "file." && posix_only_row({}, "a name ending in a dot")) continue;
-    ScratchDir dir;
-    const Bytes original = build_var_file({});
-    place(dir, name, original);
-    const Outcome r = run_ostrel({{"-q", "-n_extcheck", "-ti", "v2", name}, dir.path()});
-    EXPECT_EQ(r.out, not_checked + unmodified) << name;
-    EXPECT_EQ(r.status, 0) << name;
-    EXPECT_EQ(read_bytes(dir / name), with_signature(original, "**TI92P*")) << name;
+    Row any_name = {"any name: " + name, {"-q", "-n_extcheck", "-ti", "v2", name},
+                    file_at(name, original), not_checked + unmodified, "", 0,
+                    file_at(name, patched(original, {{0, "**TI92P*"}}))};
+    if (name == "file.") any_name.posix_only = "a name ending in a dot";
+    rows.push_back(any_name);
   }
+  for (const Row& row : rows) check(row);
 }
 
-// The name taken, even by a dangling link: refused before anything is written or replaced.
+// The name taken, even by a dangling link: refused before anything is written or replaced, and
+// reported in order with the rest, also when quiet.
 TEST(Retarget, CollisionIsAnError) {
-  for (const std::string kind : {"file", "directory", "dangling link"}) {
-    if (kind == "dangling link" && posix_only_row({}, "symbolic links")) continue;
-    SCOPED_TRACE(kind);
-    ScratchDir dir;
-    const Bytes original = build_var_file({});
-    Bytes other = build_var_file({});
-    other.push_back(0x42);
-    write_bytes(dir / "game.89p", original);
-    if (kind == "file") write_bytes(dir / "game.v2p", other);
-    if (kind == "directory") std::filesystem::create_directory(dir / "game.v2p");
-    if (kind == "dangling link") std::filesystem::create_symlink("gone", dir / "game.v2p");
-    const Outcome r = run_ostrel({{"-d", "a", "-fi", "prog", "-ti", "v2", "game.89p"}, dir.path()});
-    EXPECT_EQ(r.out, banner);
-    EXPECT_EQ(r.err, cannot_rename("game.89p", "game.v2p"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(read_bytes(dir / "game.89p"), original);
-    EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"game.89p", "game.v2p"}));
-    if (kind == "file") {
-      EXPECT_EQ(read_bytes(dir / "game.v2p"), other);
-    }
-    if (kind == "dangling link") {
-      EXPECT_TRUE(std::filesystem::is_symlink(dir / "game.v2p"));
-    }
+  const Bytes original = build_var_file({});
+  Bytes other = original;
+  other.push_back(0x42);
+  const std::string refused = cannot_rename("game.89p", "game.v2p");
+  const std::vector<std::string> args = {"-d", "a", "-fi", "prog", "-ti", "v2", "game.89p"};
+  std::vector<Row> rows;
+  for (const auto& [kind, taken] : std::vector<std::pair<std::string, Files>>{
+           {"a file", {{"game.v2p", other}}},
+           {"a folder", {{"game.v2p/", {}}}},
+           {"a dangling link", {{"game.v2p", link_to("gone")}}},
+       }) {
+    Files files = taken;
+    files["game.89p"] = original;
+    rows.push_back({"taken by " + kind, args, files, banner, refused, 1, files});
   }
+  rows.back().posix_only = "symbolic links";
+  Row quiet = {"reported in order, and when quiet", {"-q", "-ti", "9x", "game.89p"},
+               {{"game.89p", original}, {"game.9xp", original}},
+               cannot_rename("game.89p", "game.9xp"), "", 1,
+               {{"game.89p", original}, {"game.9xp", original}}};
+  quiet.merge_streams = true;
+  rows.push_back(quiet);
+  for (const Row& row : rows) check(row);
 }
 
-TEST(Retarget, CollisionIsReportedInOrderAndWhenQuiet) {
-  ScratchDir dir;
-  write_bytes(dir / "game.89p", build_var_file({}));
-  write_bytes(dir / "game.9xp", build_var_file({}));
-  Invocation inv{{"-q", "-ti", "9x", "game.89p"}, dir.path()};
-  inv.merge_streams = true;
-  const Outcome r = run_ostrel(inv);
-  EXPECT_EQ(r.out, cannot_rename("game.89p", "game.9xp"));
-  EXPECT_EQ(r.status, 1);
-}
-
-// Two runs retarget one file at once, each slowed at its rename: one waits for the other, finds
-// the file renamed and writes nothing, so the name left always agrees with the signature.
 TEST(Retarget, TwoRunsOnOneFileNeverMix) {
   POSIX_ONLY("strace");
   ScratchDir dir;
@@ -186,15 +125,15 @@ TEST(Retarget, TwoRunsOnOneFileNeverMix) {
   if (!to_89) GTEST_SKIP() << "strace cannot run here";
   Outcome r89;
   Outcome rv2;
-  std::thread other([&] { rv2 = run_ostrel(*to_v2); });
-  r89 = run_ostrel(*to_89);
+  std::thread other([&] { rv2 = run_program(*to_v2); });
+  r89 = run_program(*to_89);
   other.join();
   ASSERT_EQ(r89.status + rv2.status, 1) << r89.err << rv2.err;
   const bool won_89 = r89.status == 0;
   EXPECT_EQ((won_89 ? rv2 : r89).err, cannot_open("game.9xs"));
   const std::string name = won_89 ? "game.89s" : "game.v2s";
   EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{name});
-  EXPECT_EQ(read_bytes(dir / name), with_signature(original, won_89 ? "**TI89**" : "**TI92P*"));
+  EXPECT_EQ(read_bytes(dir / name), patched(original, {{0, won_89 ? "**TI89**" : "**TI92P*"}}));
 }
 
 // A filesystem with neither the no-replace flag nor hard links still gets its rename.
@@ -206,7 +145,7 @@ TEST(Retarget, WithoutNoReplaceOrLinks) {
       under_strace({{"-q", "-ti", "v2", "game.89p"}, dir.path()},
                    {"-e", "inject=renameat2:error=EINVAL", "-e", "inject=link,linkat:error=EPERM"});
   if (!plain_only) GTEST_SKIP() << "strace cannot run here";
-  const Outcome r = run_ostrel(*plain_only);
+  const Outcome r = run_program(*plain_only);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.v2p"});
@@ -232,8 +171,8 @@ TEST(Retarget, RaceForTheSameNameHasOneWinner) {
     write_bytes(dir / "game.9xp", b);
     Outcome ra;
     Outcome rb;
-    std::thread other([&] { rb = run_ostrel({{"-q", "-ti", "v2", "game.9xp"}, dir.path()}); });
-    ra = run_ostrel({{"-q", "-ti", "v2", "game.89p"}, dir.path()});
+    std::thread other([&] { rb = run_program({{"-q", "-ti", "v2", "game.9xp"}, dir.path()}); });
+    ra = run_program({{"-q", "-ti", "v2", "game.89p"}, dir.path()});
     other.join();
     ASSERT_EQ(ra.status + rb.status, 1) << ra.err << rb.err;
     const bool a_won = ra.status == 0;
@@ -243,7 +182,7 @@ TEST(Retarget, RaceForTheSameNameHasOneWinner) {
     EXPECT_EQ(loser.err, cannot_rename(loser_name, "game.v2p"));
     EXPECT_EQ((a_won ? ra : rb).err, "");
     EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{loser_name, "game.v2p"}));
-    EXPECT_EQ(read_bytes(dir / "game.v2p"), with_signature(a_won ? a : b, "**TI92P*"));
+    EXPECT_EQ(read_bytes(dir / "game.v2p"), patched(a_won ? a : b, {{0, "**TI92P*"}}));
     EXPECT_EQ(read_bytes(dir / loser_name), a_won ? b : a);
   }
   std::printf("race: game.89p won %d times, game.9xp %d times\n", a_wins, b_wins);

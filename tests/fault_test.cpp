@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "tests/support/process.h"
+#include "tests/support/rows.h"
 #include "tests/support/texts.h"
 #include "tests/support/var_fixture.h"
 
@@ -27,32 +28,22 @@ namespace {
 // Also the names Windows would take for another file (its devices, a trailing dot or space,
 // which it drops): on POSIX systems they are simply missing.
 TEST(CannotOpen, MissingFile) {
-  ScratchDir dir;
-  const Bytes original = build_var_file({});
-  write_bytes(dir / "file.89p", original);
-  struct Case {
-    std::vector<std::string> args;
-    std::string out;
+  const Files file = {{"file.89p", build_var_file({})}};
+  const auto missing = [&](std::vector<std::string> args, std::string out) {
+    const std::string path = args.back();
+    return Row{path, std::move(args), file, std::move(out), cannot_open(path), 1, file};
   };
-  const std::string unchecked = "\nWARNING: File extention is not checked!";
-  const Case cases[] = {
-      {{"missing.89p"}, banner},  // opened before any task is considered
-      {{"-d", "a", "missing.89p"}, banner},
-      {{"-q", "-d", "a", "missing.89p"}, ""},
-      {{"-q", "sub/missing.89p"}, ""},
-      {{"-q", "-d", "a", "NUL.89p"}, ""},
-      {{"-q", "-d", "a", "CON.89p"}, ""},
-      {{"-q", "-n_extcheck", "-d", "a", "file.89p."}, unchecked},
-      {{"-q", "-n_extcheck", "-d", "a", "file.89p "}, unchecked},
+  const std::vector<Row> rows = {
+      missing({"missing.89p"}, banner),  // opened before any task is considered
+      missing({"-d", "a", "missing.89p"}, banner),
+      missing({"-q", "-d", "a", "missing.89p"}, ""),
+      missing({"-q", "sub/missing.89p"}, ""),
+      missing({"-q", "-d", "a", "NUL.89p"}, ""),
+      missing({"-q", "-d", "a", "CON.89p"}, ""),
+      missing({"-q", "-n_extcheck", "-d", "a", "file.89p."}, not_checked),
+      missing({"-q", "-n_extcheck", "-d", "a", "file.89p "}, not_checked),
   };
-  for (const Case& c : cases) {
-    const Outcome r = run_ostrel({c.args, dir.path()});
-    EXPECT_EQ(r.out, c.out);
-    EXPECT_EQ(r.err, cannot_open(c.args.back()));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"file.89p"}) << "nothing created";
-    EXPECT_EQ(read_bytes(dir / "file.89p"), original);
-  }
+  for (const Row& row : rows) check(row);
 }
 
 // Only regular files are edited: anything else is refused, never written, and never waited on.
@@ -73,7 +64,8 @@ TEST(CannotOpen, NotARegularFile) {
 
   for (const std::string name :
        {"folder.89p", "pipe.89p", "pipelink.89p", "null.89p", "dangling.89p", "sock.89p"}) {
-    const Outcome r = run_ostrel({{"-q", "-d", "a", "-ti", "89", name}, dir.path(), false, {}, {}, 5000});
+    const Outcome r = run_program(
+        {.args = {"-q", "-d", "a", "-ti", "89", name}, .cwd = dir.path(), .timeout_ms = 5000});
     EXPECT_FALSE(r.timed_out) << name;
     EXPECT_EQ(r.out, "") << name;
     EXPECT_EQ(r.err, cannot_open(name)) << name;
@@ -86,12 +78,13 @@ TEST(CannotOpen, NotARegularFile) {
                   .timeout_ms = 5000,
                   .binary = ostrel_show_binary()};
   if (!testing_windows()) show.args.push_back("sock.89p");
-  const Outcome shown = run_ostrel(show);
+  const Outcome shown = run_program(show);
   EXPECT_EQ(shown.err,
             "ostrel-show: folder.89p: is a directory\nostrel-show: pipe.89p: not a regular file\n"
             "ostrel-show: pipelink.89p: not a regular file\nostrel-show: null.89p: not a regular "
             "file\nostrel-show: dangling.89p: no such file\n" +
-                std::string(testing_windows() ? "" : "ostrel-show: sock.89p: not a regular file\n"));
+                std::string(testing_windows() ? ""
+                                              : "ostrel-show: sock.89p: not a regular file\n"));
   EXPECT_EQ(shown.status, 1);
   ::close(sock);
   EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"dangling.89p", "folder.89p",
@@ -119,7 +112,7 @@ TEST(CannotOpen, PathSwappedAfterTheLook) {
       {"-P", path, "-e", "inject=openat,newfstatat,stat:delay_exit=1000000:when=1"});
   if (!slowed) GTEST_SKIP() << "strace cannot run here";
   Outcome r;
-  std::thread run([&] { r = run_ostrel(*slowed); });
+  std::thread run([&] { r = run_program(*slowed); });
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   std::filesystem::rename(dir / "game.89p", dir / "real.89p");
   std::filesystem::create_symlink("pipe", dir / "game.89p");
@@ -150,7 +143,7 @@ TEST(CannotOpen, PathReplacedBeforeTheRename) {
                                    {"-P", path, "-e", "inject=pread64:delay_enter=1000000"});
   if (!slowed) GTEST_SKIP() << "strace cannot run here";
   Outcome r;
-  std::thread run([&] { r = run_ostrel(*slowed); });
+  std::thread run([&] { r = run_program(*slowed); });
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   write_bytes(dir / "game.tmp", replacement);
   std::filesystem::rename(dir / "game.tmp", dir / "game.89p");
@@ -179,11 +172,11 @@ TEST(CannotOpen, LockHeldPastTheLimit) {
   const auto start = std::chrono::steady_clock::now();
   Outcome shown;
   std::thread show([&] {
-    shown = run_ostrel({.args = {"game.89p", "other.89p"},
+    shown = run_program({.args = {"game.89p", "other.89p"},
                         .cwd = dir.path(),
                         .binary = ostrel_show_binary()});
   });
-  const Outcome r = run_ostrel({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, dir.path()});
+  const Outcome r = run_program({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, dir.path()});
   show.join();
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   ::close(holder);
@@ -213,7 +206,7 @@ TEST(Interrupted, AtTheRename) {
         under_strace({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, dir.path()},
                      {"-e", "inject=rename,renameat,renameat2:signal=" + signal});
     if (!interrupted) GTEST_SKIP() << "strace cannot run here";
-    const Outcome r = run_ostrel(*interrupted);
+    const Outcome r = run_program(*interrupted);
     EXPECT_EQ(r.status, -1) << signal << ": not ended by the signal";
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.v2p"}) << signal;
     Bytes edited = original;
@@ -244,7 +237,7 @@ TEST(Edits, LeasedFileIsWaitedFor) {
     const int holder = ::open((dir / "game.89p").c_str(), O_RDONLY | O_CLOEXEC);
     if (::fcntl(holder, F_SETLEASE, c.lease) != 0) GTEST_SKIP() << "no leases on this filesystem";
     Outcome r;
-    std::thread run([&] { r = run_ostrel(c.run); });
+    std::thread run([&] { r = run_program(c.run); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ::fcntl(holder, F_SETLEASE, F_UNLCK);
     run.join();
@@ -265,7 +258,7 @@ TEST(Show, WaitsForAnEditInProgress) {
   ASSERT_EQ(::flock(editor, LOCK_EX), 0);
   Outcome r;
   std::thread show([&] {
-    r = run_ostrel(
+    r = run_program(
         {.args = {"--json", "game.89p"}, .cwd = dir.path(), .binary = ostrel_show_binary()});
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -279,86 +272,60 @@ TEST(Show, WaitsForAnEditInProgress) {
 // Closed or abandoned console streams: nothing meant for them reaches the file, and the status and
 // standard error (when there is one) still tell what happened to the file.
 TEST(ConsoleStreams, ClosedOrAbandoned) {
-  struct Case {
-    std::string name;
-    std::vector<std::string> args;
-    Stream out, err;
-    std::string expected_err;
-    int status;
-    Bytes expected;  // the file afterwards, starting from an empty one
-    std::optional<unsigned long> limit = {};
+  const Files empty = {{"file.89p", {}}};
+  const Files archived = {{"file.89p", patched({}, {{73, "\x02"}})}};
+  const auto streams = [](Row row, Stream out, Stream err) {
+    row.out_stream = out;
+    row.err_stream = err;
+    return row;
   };
-  Bytes archived(74, 0);
-  archived[73] = 2;
-  const std::vector<Case> cases = {
-      {"output closed", {"-d", "a", "file.89p"}, Stream::closed, Stream::captured, "", 0, archived},
-      {"error closed", {"-q", "file.89p"}, Stream::captured, Stream::closed, "", 0, {}},
-      {"both closed", {"-d", "a", "file.89p"}, Stream::closed, Stream::closed, "", 0, archived},
+  const Stream closed = Stream::closed, captured = Stream::captured, abandoned = Stream::abandoned;
+  Row write_fails = {"output closed, write fails", {"-d", "a", "file.89p"}, empty, "",
+                     cannot_write("file.89p"), 1, empty};
+  write_fails.file_size_limit = 16;
+  const std::vector<Row> rows = {
+      streams({"output closed", {"-d", "a", "file.89p"}, empty, "", "", 0, archived}, closed,
+              captured),
+      streams({"error closed", {"-q", "file.89p"}, empty, "", "", 0, empty}, captured, closed),
+      streams({"both closed", {"-d", "a", "file.89p"}, empty, "", "", 0, archived}, closed, closed),
       // The warning is written while the file is open: it must not land in the file.
-      {"both closed, a warning for standard error", {"file.89p"}, Stream::closed, Stream::closed,
-       "", 0, {}},
-      {"output closed, write fails", {"-d", "a", "file.89p"}, Stream::closed, Stream::captured,
-       cannot_write("file.89p"), 1, {}, 16},
-      {"reader gone, file missing", {"-d", "a", "missing.89p"}, Stream::abandoned,
-       Stream::captured, cannot_open("missing.89p"), 1, {}},
-      {"reader gone, edit done", {"-d", "a", "file.89p"}, Stream::abandoned, Stream::captured, "",
-       0, archived},
+      streams({"both closed, a warning for standard error", {"file.89p"}, empty, "", "", 0, empty},
+              closed, closed),
+      streams(write_fails, closed, captured),
+      streams({"reader gone, file missing", {"-d", "a", "missing.89p"}, empty, "",
+               cannot_open("missing.89p"), 1, empty},
+              abandoned, captured),
+      streams({"reader gone, edit done", {"-d", "a", "file.89p"}, empty, "", "", 0, archived},
+              abandoned, captured),
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScratchDir dir;
-    write_bytes(dir / "file.89p", {});
-    Invocation inv{c.args, dir.path()};
-    inv.out = c.out;
-    inv.err = c.err;
-    inv.file_size_limit = c.limit;
-    const Outcome r = run_ostrel(inv);
-    EXPECT_EQ(r.err, c.expected_err);
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(read_bytes(dir / "file.89p"), c.expected);
-  }
+  for (const Row& row : rows) check(row);
 }
 
 // A write that fails ends the run with the write error and status 1; what was written stays.
 TEST(WriteFailure, FileSizeLimit) {
-  struct Case {
-    std::string name;
-    std::vector<std::string> args;
-    unsigned long limit;
-    std::string out;  // after the banner
-    Bytes expected;   // the file afterwards, starting from an empty one
+  const auto fails = [](std::string title, std::vector<std::string> args, unsigned long limit,
+                        std::string task_lines, std::vector<Patch> written) {
+    Row row = {std::move(title), std::move(args), {{"file.89p", {}}}, banner + task_lines,
+               cannot_write("file.89p"), 1, {{"file.89p", patched({}, written)}}};
+    row.file_size_limit = limit;
+    return row;
   };
-  Bytes partial_name(70, 0);  // 64..69 of "abcdefgh" fit below a 70-byte limit
-  std::string("abcdef").copy(reinterpret_cast<char*>(partial_name.data()) + 64, 6);
-  Bytes partial_signature{'*', '*', 'T', 'I', '8'};
-  Bytes folder_then_fail(18, 0);
-  std::string("main").copy(reinterpret_cast<char*>(folder_then_fail.data()) + 10, 4);
-  const std::vector<Case> cases = {
+  const std::vector<Row> rows = {
       // The destination's task line comes before its write.
-      {"destination", {"-d", "a", "file.89p"}, 16, "\nTask 01: Destination set to 'Archive'.", {}},
-      {"current folder", {"-fo", "-", "file.89p"}, 10, "", {}},
-      {"name cut short", {"-fi", "abcdefgh", "file.89p"}, 70,
-       "\nTask 01: On-calc filename set to 'abcdefgh'.", partial_name},
-      {"folder written, comment fails", {"-c", "x", "-fo", "main", "file.89p"}, 18,
-       "\nTask 01: On-calc folder set to 'main'.\nTask 02: File comment set.", folder_then_fail},
-      {"signature cut short", {"-ti", "89", "file.89p"}, 5, "", partial_signature},
+      fails("destination", {"-d", "a", "file.89p"}, 16, "\nTask 01: Destination set to 'Archive'.",
+            {}),
+      fails("current folder", {"-fo", "-", "file.89p"}, 10, "", {}),
+      fails("name cut short", {"-fi", "abcdefgh", "file.89p"}, 70,
+            "\nTask 01: On-calc filename set to 'abcdefgh'.", {{64, "abcdef"}}),
+      fails("folder written, comment fails", {"-c", "x", "-fo", "main", "file.89p"}, 18,
+            "\nTask 01: On-calc folder set to 'main'.\nTask 02: File comment set.",
+            {{10, "main" + zeros(4)}}),
+      fails("signature cut short", {"-ti", "89", "file.89p"}, 5, "", {{0, "**TI8"}}),
       // Renamed before the first write; the write fails, and the file gets its name back.
-      {"renamed back", {"-d", "a", "-ti", "v2", "file.89p"}, 16,
-       "\nTask 01: Destination set to 'Archive'.", {}},
+      fails("renamed back", {"-d", "a", "-ti", "v2", "file.89p"}, 16,
+            "\nTask 01: Destination set to 'Archive'.", {}),
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScratchDir dir;
-    write_bytes(dir / "file.89p", {});
-    Invocation inv{c.args, dir.path()};
-    inv.file_size_limit = c.limit;
-    const Outcome r = run_ostrel(inv);
-    EXPECT_EQ(r.out, banner + c.out);
-    EXPECT_EQ(r.err, cannot_write("file.89p"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"file.89p"});
-    EXPECT_EQ(read_bytes(dir / "file.89p"), c.expected);
-  }
+  for (const Row& row : rows) check(row);
 }
 
 // Runs as an unprivileged user when the tests run as root, since root may write anything. The
@@ -373,7 +340,7 @@ bool unprivileged(Invocation& inv, const ScratchDir& binary_dir) {
   Invocation probe{{}, inv.cwd};  // no arguments: prints the usage and changes nothing
   probe.run_as = inv.run_as;
   probe.binary = inv.binary;
-  return run_ostrel(probe).status == 1;
+  return run_program(probe).status == 1;
 }
 
 // No write permission: the file, or the folder it would be renamed in.
@@ -387,7 +354,7 @@ TEST(Permission, ReadOnlyFileCannotBeOpened) {
   Invocation inv{{"-d", "a", "game.89p"}, dir.path()};
   ScratchDir binary_dir;
   if (!unprivileged(inv, binary_dir)) GTEST_SKIP() << "cannot drop privileges to test permissions";
-  const Outcome r = run_ostrel(inv);
+  const Outcome r = run_program(inv);
   EXPECT_EQ(r.out, banner);
   EXPECT_EQ(r.err, cannot_open("game.89p"));
   EXPECT_EQ(r.status, 1);
@@ -404,7 +371,7 @@ TEST(Permission, ReadOnlyFolderFailsTheRename) {
   Invocation inv{{"-d", "a", "-ti", "v2", "game.89p"}, dir.path()};
   ScratchDir binary_dir;
   if (!unprivileged(inv, binary_dir)) GTEST_SKIP() << "cannot drop privileges to test permissions";
-  const Outcome r = run_ostrel(inv);
+  const Outcome r = run_program(inv);
   std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
   EXPECT_EQ(r.out, banner);
   EXPECT_EQ(r.err, "\nERROR: Cannot rename inputfile game.89p to game.v2p!\n");
@@ -416,29 +383,24 @@ TEST(Permission, ReadOnlyFolderFailsTheRename) {
 
 // With both streams on one pipe, messages arrive in the order the run produced them.
 TEST(MessageOrder, SharedPipe) {
-  struct Case {
-    std::vector<std::string> args;
-    std::optional<unsigned long> limit;
-    std::string merged;
-  };
-  const std::vector<Case> cases = {
-      {{"file.89p"}, {}, banner + nothing_to_do + "\n"},
-      {{"-fo", "abcdefghi", "-c", "x", "file.89p"}, 18,
-       banner + "\nWARNING: <foldername> exceeds 8 bytes. Truncated to fit!"
-                "\nTask 01: On-calc folder set to 'abcdefgh'.\nTask 02: File comment set." +
-           cannot_write("file.89p")},
-      {{"-d", "z", "file.89p"}, {},
-       banner + "\nERROR: Invalid command line arguments, invalid <dest> for '-d <dest>'!\n"},
-      {{"missing.89p"}, {}, banner + cannot_open("missing.89p")},
-  };
-  for (const Case& c : cases) {
-    ScratchDir dir;
-    write_bytes(dir / "file.89p", {});
-    Invocation inv{c.args, dir.path()};
-    inv.merge_streams = true;
-    inv.file_size_limit = c.limit;
-    const Outcome r = run_ostrel(inv);
-    EXPECT_EQ(r.out, c.merged);
+  const Files empty = {{"file.89p", {}}};
+  Row nothing = {"nothing to do", {"file.89p"}, empty, banner + nothing_to_do + "\n", "", 0, empty};
+  Row write_fails = {"a write fails",
+                     {"-fo", "abcdefghi", "-c", "x", "file.89p"},
+                     empty,
+                     banner + folder_truncated + "\nTask 01: On-calc folder set to 'abcdefgh'." +
+                         "\nTask 02: File comment set." + cannot_write("file.89p"),
+                     "",
+                     1,
+                     {{"file.89p", patched({}, {{10, "abcdefgh"}})}}};
+  write_fails.file_size_limit = 18;
+  Row bad_line = {"a command-line error", {"-d", "z", "file.89p"}, empty,
+                  banner + invalid("<dest> for '-d <dest>'"), "", 1, empty};
+  Row missing = {"a missing file", {"missing.89p"}, empty, banner + cannot_open("missing.89p"), "",
+                 1, empty};
+  for (Row row : {nothing, write_fails, bad_line, missing}) {
+    row.merge_streams = true;
+    check(row);
   }
 }
 

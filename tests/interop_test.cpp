@@ -165,7 +165,7 @@ std::string listing_of(const std::string& path, const FileContent& content, int 
 }
 
 Outcome show_json(const ScratchDir& dir, const std::string& name) {
-  return run_ostrel({.args = {"--json", name}, .cwd = dir.path(), .binary = ostrel_show_binary()});
+  return run_program({.args = {"--json", name}, .cwd = dir.path(), .binary = ostrel_show_binary()});
 }
 
 std::string retargeted(const std::string& name, const std::optional<std::string>& target) {
@@ -206,7 +206,7 @@ TEST(Interop, LibtifilesReadsEditedFiles) {
       args.insert(args.begin(), "-q");
       args.push_back(before);
       SCOPED_TRACE(before + " edited with " + ::testing::PrintToString(edit.flags));
-      const Outcome run = run_ostrel({args, dir.path()});
+      const Outcome run = run_program({args, dir.path()});
       ASSERT_EQ(run.status, 0) << run.err;
 
       const std::string after = retargeted(before, edit.target);

@@ -16,6 +16,7 @@
 
 #include "tests/support/process.h"
 #include "tests/support/texts.h"
+#include "tests/support/var_fixture.h"
 
 namespace ostrel::testing {
 namespace {
@@ -151,11 +152,6 @@ bool known_extension(const std::string& path) {
          std::string("agdcefiklmpstuxyz").find(ext[2]) != std::string::npos;
 }
 
-void put(Bytes& file, std::size_t offset, const std::string& bytes) {
-  if (file.size() < offset + bytes.size()) file.resize(offset + bytes.size(), 0);
-  std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<long>(offset));
-}
-
 std::string field(const std::string& value, std::size_t width) {
   std::string image = value.substr(0, width);
   image.resize(width, '\0');
@@ -171,8 +167,6 @@ Expected model(const Case& c) {
     e.out = banner + expected_usage();
     return e;
   }
-  const std::string missing = "\nERROR: Invalid command line arguments, missing ";
-  const std::string invalid = "\nERROR: Invalid command line arguments, invalid ";
   Request r;
   for (std::size_t i = 0; i < c.args.size(); ++i) {
     const std::string& a = c.args[i];
@@ -187,38 +181,38 @@ Expected model(const Case& c) {
     } else if (a == "-n_extcheck") {
       r.skip = true;
     } else if (a == "-d") {
-      if (!has_value) return fail(missing + "<dest> for '-d <dest>'!\n");
+      if (!has_value) return fail(missing("<dest> for '-d <dest>'"));
       const std::string& v = c.args[++i];
       if (v.empty() || (v[0] != 'r' && v[0] != 'l' && v[0] != 'a')) {
-        return fail(invalid + "<dest> for '-d <dest>'!\n");
+        return fail(invalid("<dest> for '-d <dest>'"));
       }
       r.dest = v[0];
     } else if (a == "-fo" || a == "-fi" || a == "-c") {
       if (!has_value) {
-        return fail(missing + (a == "-c" ? "<str> for '-c <str>'!\n" : "<name> for '" + a + " <name>'!\n"));
+        return fail(missing(a == "-c" ? "<str> for '-c <str>'" : "<name> for '" + a + " <name>'"));
       }
       (a == "-fo" ? r.folder : a == "-fi" ? r.name : r.comment) = c.args[++i];
     } else if (a == "-ti") {
-      if (!has_value) return fail(missing + "<calc> for '-ti <calc>'!\n");
+      if (!has_value) return fail(missing("<calc> for '-ti <calc>'"));
       const std::string& v = c.args[++i];
-      if (v != "89" && v != "9x" && v != "v2") return fail(invalid + "<calc> for '-ti <calc>'!\n");
+      if (v != "89" && v != "9x" && v != "v2") return fail(invalid("<calc> for '-ti <calc>'"));
       r.target = v;
     } else if (r.path) {
-      return fail("\nERROR: Invalid command line argument: '" + a + "'\n");
+      return fail(extra_argument(a));
     } else {
       r.path = a;
     }
   }
   if (!r.path) {
     e.out = banner + expected_usage();
-    e.err = "\nERROR: Invalid command line arguments, missing <infile>!\n";
+    e.err = missing_infile;
     return e;
   }
   if (!r.quiet) e.out = banner;
   if (r.skip) {
-    e.out += "\nWARNING: File extention is not checked!";
+    e.out += not_checked;
   } else if (!known_extension(*r.path)) {
-    e.err = "\nERROR: Wrong file extention!\n";
+    e.err = wrong_extension;
     return e;
   }
   // Windows refuses a name it would change (it drops a trailing dot or space) as unopenable.
@@ -237,28 +231,30 @@ Expected model(const Case& c) {
     const char code = *r.dest == 'r' ? 0 : *r.dest == 'l' ? 1 : 2;
     task_line(std::string("Destination set to '") +
               (code == 0 ? "RAM" : code == 1 ? "RAM, locked" : "Archive") + "'.");
-    put(e.content, 73, std::string(1, code));
+    e.content = patched(e.content, {{73, std::string(1, code)}});
   }
   auto text_task = [&](const std::string& value, std::size_t width, std::size_t offset,
                        const std::string& warning, const std::string& line) {
-    if (value.size() > width) e.out += "\nWARNING: " + warning + " exceeds " + std::to_string(width) + " bytes. Truncated to fit!";
+    if (value.size() > width) e.out += warning;
     task_line(line);
-    put(e.content, offset, field(value, width));
+    e.content = patched(e.content, {{offset, field(value, width)}});
   };
   if (r.folder && *r.folder == "-") {
     task_line("Send file to current folder of receiving unit.");
-    put(e.content, 10, std::string(1, '\0'));
+    e.content = patched(e.content, {{10, zeros(1)}});
   } else if (r.folder) {
-    text_task(*r.folder, 8, 10, "<foldername>", "On-calc folder set to '" + r.folder->substr(0, 8) + "'.");
+    text_task(*r.folder, 8, 10, folder_truncated,
+              "On-calc folder set to '" + r.folder->substr(0, 8) + "'.");
   }
   if (r.name) {
-    text_task(*r.name, 8, 64, "<filename>", "On-calc filename set to '" + r.name->substr(0, 8) + "'.");
+    text_task(*r.name, 8, 64, name_truncated,
+              "On-calc filename set to '" + r.name->substr(0, 8) + "'.");
   }
-  if (r.comment) text_task(*r.comment, 40, 18, "<comment>", "File comment set.");
+  if (r.comment) text_task(*r.comment, 40, 18, comment_truncated, "File comment set.");
   if (r.target) {
-    put(e.content, 0, *r.target == "89" ? "**TI89**" : "**TI92P*");
+    e.content = patched(e.content, {{0, *r.target == "89" ? "**TI89**" : "**TI92P*"}});
     if (r.skip) {
-      e.out += "\nWARNING: Target device changed, but fileextension is left unmodified!";
+      e.out += unmodified;
     } else {
       e.file_name.replace(e.file_name.size() - 3, 2, *r.target);
     }
@@ -295,7 +291,7 @@ TEST(Property, RandomFilesAndCommandLinesMatchTheModel) {
     const Expected expected = model(c);
     ScratchDir dir;
     write_bytes(dir / c.file_name, c.content);
-    const Outcome got = run_ostrel({c.args, dir.path()});
+    const Outcome got = run_program({c.args, dir.path()});
     const std::vector<std::string> names = list_dir(dir.path());
     const bool ok = got.status == expected.status && got.out == expected.out &&
                     got.err == expected.err && names == std::vector<std::string>{expected.file_name} &&

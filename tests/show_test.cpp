@@ -11,14 +11,12 @@
 #include <vector>
 
 #include "tests/support/process.h"
+#include "tests/support/texts.h"
 #include "tests/support/var_fixture.h"
 
 namespace ostrel::testing {
 namespace {
 
-const std::string header =
-    "FAMILY      VARIABLE           TYPE                   DESTINATION      SIZE  CHECKSUM  "
-    "COMMENT                                     FILE\n";
 // The sample's line up to the file's name, which comes last.
 const std::string sample_columns =
     "TI-89       main\\hello         0x0c string            RAM                22  ok        "
@@ -32,18 +30,7 @@ const std::string sample_json_fields =
 
 Bytes sample() { return build_var_file(sample_spec()); }
 
-// `bytes` with `patch` written at `at`.
-Bytes patched(Bytes bytes, std::size_t at, const Bytes& patch) {
-  std::copy(patch.begin(), patch.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
-  return bytes;
-}
-
 std::string bytes_of(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
-
-Bytes cut(Bytes bytes, std::size_t size) {
-  bytes.resize(size);
-  return bytes;
-}
 
 VarSpec variable(std::string folder, std::string name, std::uint8_t type, std::uint8_t attribute,
                  Bytes body, std::string comment = "") {
@@ -81,10 +68,6 @@ struct Case {
   std::string posix_only = {};  // why the row is skipped on Windows
 };
 
-const std::string try_help = "Try 'ostrel-show --help' for more information.\n";
-const std::string not_variable_file = "not a TI-68k variable file";
-const std::string truncated = "truncated: the file ends before its header says";
-const std::string misplaced = "damaged: a variable's offset is out of place";
 
 // A file that is refused: nothing listed, the reason on standard error, status 1.
 Case refused(std::string title, Bytes bytes, const std::string& reason) {
@@ -93,11 +76,11 @@ Case refused(std::string title, Bytes bytes, const std::string& reason) {
 }
 
 const std::vector<Case> cases = {
-    {"the sample", {{"hello.89s", sample()}}, {"hello.89s"}, header + sample_line, "", 0},
+    {"the sample", {{"hello.89s", sample()}}, {"hello.89s"}, show_header + sample_line, "", 0},
     {"a group: folders, a type and an attribute without a name",
      {{"g.89g", group()}},
      {"g.89g"},
-     header +
+     show_header +
          "TI-89       main\\a             0x0c string            RAM                 6  ok        "
          "\"a group\"                                   g.89g\n"
          "TI-89       games\\tetris       0x21 assembly program  Archive             4  ok        "
@@ -108,7 +91,7 @@ const std::vector<Case> cases = {
     {"attribute 3 is archived too",
      {{"a.89p", build_var_file(variable("main", "arch", 0x12, 3, {}))}},
      {"a.89p"},
-     header +
+     show_header +
          "TI-89       main\\arch          0x12 program           Archive             2  ok        "
          "\"\"                                          a.89p\n",
      "", 0},
@@ -123,7 +106,7 @@ const std::vector<Case> cases = {
     {"bytes that are not printable ASCII",
      {{"odd.89p", odd_bytes()}},
      {"odd.89p"},
-     header +
+     show_header +
          "TI-89       f\\x5co\\n\\xff       0x12 program           RAM, locked         2  ok        "
          "\"say \\x22hi\\x22 \\x5c \\x01\\xe9\\x7f\\x9b\"      odd.89p\n",
      "", 0},
@@ -136,16 +119,16 @@ const std::vector<Case> cases = {
      "\"destination\":\"RAM, locked\",\"size\":2,\"checksum_ok\":true}]}\n]\n",
      "", 0},
     {"a wrong checksum: listed, and reported",
-     {{"bad.89s", patched(sample(), 108, {0x00})}},
+     {{"bad.89s", patched(sample(), {{108, zeros(1)}})}},
      {"bad.89s"},
-     header +
+     show_header +
          "TI-89       main\\hello         0x0c string            RAM                22  wrong     "
          "\"ostrel sample: a string variable\"          bad.89s\n",
      "ostrel-show: bad.89s: main\\hello: wrong checksum (stored 0x0600, computed 0x06c2)\n", 1},
     {"a missing file, a folder and a good file, in order",
      {{"hello.89s", sample()}, {"dir.89p/", {}}},
      {"gone.89p", "hello.89s", "dir.89p"},
-     header + sample_line,
+     show_header + sample_line,
      "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n", 1},
     {"every file in JSON, in order, those that cannot be listed with their error",
      {{"hello.89s", sample()}, {"dir.89p/", {}}},
@@ -156,23 +139,23 @@ const std::vector<Case> cases = {
     {"paths of different lengths: every column lines up, the file last",
      {{"a.89s", sample()}, {"games/", {}}, {"games/tetris-deluxe.89s", sample()}},
      {"a.89s", "games/tetris-deluxe.89s"},
-     header + sample_columns + "a.89s\n" + sample_columns + "games/tetris-deluxe.89s\n", "", 0},
+     show_header + sample_columns + "a.89s\n" + sample_columns + "games/tetris-deluxe.89s\n", "", 0},
     {"a backslash in a file's name is escaped", {{"b\\c.89s", sample()}}, {"b\\c.89s"},
-     header + sample_columns + "b\\x5cc.89s\n", "", 0, Stream::captured, {},
+     show_header + sample_columns + "b\\x5cc.89s\n", "", 0, Stream::captured, {},
      "a backslash separates folders"},
     refused("an empty file", {}, not_variable_file),
     refused("not a variable file", Bytes(100, 'x'), not_variable_file),
     refused("cut inside the header", cut(sample(), 70), truncated),
     refused("cut inside the data", cut(sample(), 100), truncated),
-    refused("65535 entries", patched(sample(), 58, {0xFF, 0xFF}), truncated),
-    refused("a data offset past the end", patched(sample(), 60, {0xF0, 0xFF, 0xFF, 0xFF}),
+    refused("65535 entries", patched(sample(), {{58, "\xFF\xFF"}}), truncated),
+    refused("a data offset past the end", patched(sample(), {{60, "\xF0\xFF\xFF\xFF"}}),
             misplaced),
-    refused("a data offset inside the header", patched(sample(), 60, {10, 0, 0, 0}), misplaced),
-    refused("a group whose offsets go backwards", patched(group(), 60 + 16 * 3, {0x80, 0, 0, 0}),
+    refused("a data offset inside the header", patched(sample(), {{60, "\x0a" + zeros(3)}}), misplaced),
+    refused("a group whose offsets go backwards", patched(group(), {{60 + 16 * 3, "\x80" + zeros(3)}}),
             misplaced),
     refused("a group whose middle offset lies past the end",
-            patched(group(), 60 + 16 * 3, {0xF0, 0xFF, 0xFF, 0x7F}), misplaced),
-    refused("a table of folders only", patched(sample(), 72, {0x1F}), "the file lists no variable"),
+            patched(group(), {{60 + 16 * 3, "\xF0\xFF\xFF\x7F"}}), misplaced),
+    refused("a table of folders only", patched(sample(), {{72, "\x1f"}}), no_variables),
     {"a UTF-8 path: as it is in JSON, escaped in a message",
      {{"\xC3\xA9.89s", sample()}},
      {"--json", "\xC3\xA9.89s", "\xC3\xBC.89p"},
@@ -182,18 +165,18 @@ const std::vector<Case> cases = {
     {"a path that is not UTF-8: each stray byte as \\udcXX", {{"\xE9\xC3.89s", sample()}},
      {"--json", "\xE9\xC3.89s"}, "[\n{\"path\":\"\\udce9\\udcc3.89s\"," + sample_json_fields + "\n]\n",
      "", 0, Stream::captured, {}, "bytes that are not UTF-8"},
-    {"standard input", {}, {"-"}, header + sample_columns + "-\n", "", 0, Stream::captured,
+    {"standard input", {}, {"-"}, show_header + sample_columns + "-\n", "", 0, Stream::captured,
      bytes_of(sample())},
     {"standard input in JSON; ./- is a file", {}, {"--json", "-", "./-"},
      "[\n{\"path\":\"-\"," + sample_json_fields + ",\n{\"path\":\"./-\",\"error\":\"no such file\"}\n]\n",
      "ostrel-show: ./-: no such file\n", 1, Stream::captured, bytes_of(sample())},
     {"standard output closed: a listing that cannot be written is a failure",
      {{"hello.89s", sample()}}, {"hello.89s"}, "",
-     "ostrel-show: cannot write to standard output\n", 1, Stream::closed},
+     cannot_write_output, 1, Stream::closed},
     {"help that cannot be written", {}, {"--help"}, "",
-     "ostrel-show: cannot write to standard output\n", 1, Stream::full},
+     cannot_write_output, 1, Stream::full},
     {"the version, that cannot be written", {}, {"--version"}, "",
-     "ostrel-show: cannot write to standard output\n", 1, Stream::full},
+     cannot_write_output, 1, Stream::full},
     {"-- ends the options", {}, {"--", "--json"}, "", "ostrel-show: --json: no such file\n", 1},
     {"--version", {}, {"hello.89s", "--version"}, "ostrel-show " OSTREL_VERSION "\n", "", 0},
     {"no file", {}, {"--json"}, "", "ostrel-show: no file given\n" + try_help, 2},
@@ -213,7 +196,7 @@ TEST(Show, ListsAndReports) {
         write_bytes(dir / name, bytes);
       }
     }
-    const Outcome run = run_ostrel({.args = c.args,
+    const Outcome run = run_program({.args = c.args,
                                     .cwd = dir.path(),
                                     .out = c.output,
                                     .binary = ostrel_show_binary(),
@@ -232,9 +215,9 @@ TEST(Show, JsonPathsComeBackThroughPython) {
   ScratchDir dir;
   const std::string name = "\xE9t\xC3\xA9\xFF\x80\x7F.89s";  // stray bytes around a valid é
   write_bytes(dir / name, sample());
-  const Outcome listed = run_ostrel(
+  const Outcome listed = run_program(
       {.args = {"--json", name}, .cwd = dir.path(), .binary = ostrel_show_binary()});
-  const Outcome decoded = run_ostrel(
+  const Outcome decoded = run_program(
       {.args = {"-c", "import json, os, sys; sys.stdout.buffer.write(os.fsencode("
                       "json.loads(sys.stdin.read())[0]['path']))"},
        .cwd = dir.path(),
@@ -251,7 +234,7 @@ TEST(Show, HelpGoesToStandardOutput) {
   for (const auto& args : asks) {
     ScratchDir dir;
     const Outcome run =
-        run_ostrel({.args = args, .cwd = dir.path(), .binary = ostrel_show_binary()});
+        run_program({.args = args, .cwd = dir.path(), .binary = ostrel_show_binary()});
     EXPECT_TRUE(run.out.starts_with("Usage: ostrel-show [--json] [--] FILE...\n")) << run.out;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.status, 0);

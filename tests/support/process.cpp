@@ -90,7 +90,7 @@ bool posix_only_row(const std::vector<std::string>& args, std::string_view why) 
   return true;
 }
 
-Outcome run_ostrel(const Invocation& inv) {
+Outcome run_program(const Invocation& inv) {
   const std::string binary = inv.binary.string();
   std::string wrapper = OSTREL_WRAPPER;
   std::vector<char*> argv;
@@ -174,7 +174,7 @@ std::optional<Invocation> under_strace(Invocation inv, std::vector<std::string> 
   static const bool usable = [] {
     Invocation probe{{"-o", "/dev/null", "/bin/true"}, std::filesystem::current_path()};
     probe.binary = "/usr/bin/strace";
-    return std::filesystem::exists(probe.binary) && run_ostrel(probe).status == 0;
+    return std::filesystem::exists(probe.binary) && run_program(probe).status == 0;
   }();
   if (!usable) return std::nullopt;
   // LeakSanitizer cannot work under ptrace; the sanitizer builds keep the rest of their checks.

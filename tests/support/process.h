@@ -1,5 +1,6 @@
 #pragma once
-// Runs the built ostrel binary in a scratch folder and collects what it wrote.
+// Runs a program (the built ostrel or ostrel-show, or a tool such as strace) in a scratch folder and
+// collects what it wrote.
 
 #include <sys/types.h>
 
@@ -57,7 +58,8 @@ struct Outcome {
   bool timed_out = false;
 };
 
-Outcome run_ostrel(const Invocation& invocation);
+/// Runs `invocation.binary` (ostrel and ostrel-show through the wrapper when there is one).
+Outcome run_program(const Invocation& invocation);
 
 /// `invocation` run under strace with `options` (fault injection, delays), or none where strace
 /// is missing or cannot trace here.

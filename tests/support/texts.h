@@ -1,5 +1,6 @@
 #pragma once
-// The console texts the black-box tests expect, written out independently of the program's own.
+// The console texts the black-box tests expect, written out independently of the program's own:
+// the only place the tests spell them.
 
 #include <string>
 #include <utility>
@@ -42,14 +43,56 @@ inline std::string expected_usage() {
   return text;
 }
 
+// ostrel's warnings.
 inline const std::string nothing_to_do = "\nWARNING: Nothing to do, use command line flags!";
+inline const std::string folder_truncated =
+    "\nWARNING: <foldername> exceeds 8 bytes. Truncated to fit!";
+inline const std::string name_truncated =
+    "\nWARNING: <filename> exceeds 8 bytes. Truncated to fit!";
+inline const std::string comment_truncated =
+    "\nWARNING: <comment> exceeds 40 bytes. Truncated to fit!";
+inline const std::string not_checked = "\nWARNING: File extention is not checked!";
+inline const std::string unmodified =
+    "\nWARNING: Target device changed, but fileextension is left unmodified!";
+
+// ostrel's errors. `what` is the part after "missing " or "invalid ", as "<dest> for '-d <dest>'".
+inline std::string missing(const std::string& what) {
+  return "\nERROR: Invalid command line arguments, missing " + what + "!\n";
+}
+inline std::string invalid(const std::string& what) {
+  return "\nERROR: Invalid command line arguments, invalid " + what + "!\n";
+}
+inline std::string extra_argument(const std::string& argument) {
+  return "\nERROR: Invalid command line argument: '" + argument + "'\n";
+}
+inline const std::string missing_infile = missing("<infile>");
+inline const std::string wrong_extension = "\nERROR: Wrong file extention!\n";
 
 inline std::string cannot_open(const std::string& path) {
   return "\nERROR: Cannot open inputfile " + path + "!\n";
 }
-
 inline std::string cannot_write(const std::string& path) {
   return "\nERROR: Cannot write to inputfile " + path + "!\n";
 }
+inline std::string cannot_rename(const std::string& from, const std::string& to) {
+  return "\nERROR: Cannot rename inputfile " + from + " to " + to + "!\n";
+}
+inline std::string other_kind(const std::string& path) {
+  return "\nERROR: Cannot edit inputfile " + path + ", it is not a TI68k variable file!\n";
+}
+inline std::string group_file(const std::string& path) {
+  return "\nERROR: Cannot set destination, folder or name in group file " + path + "!\n";
+}
+
+// ostrel-show's texts.
+inline const std::string show_header =
+    "FAMILY      VARIABLE           TYPE                   DESTINATION      SIZE  CHECKSUM  "
+    "COMMENT                                     FILE\n";
+inline const std::string try_help = "Try 'ostrel-show --help' for more information.\n";
+inline const std::string cannot_write_output = "ostrel-show: cannot write to standard output\n";
+inline const std::string not_variable_file = "not a TI-68k variable file";
+inline const std::string truncated = "truncated: the file ends before its header says";
+inline const std::string misplaced = "damaged: a variable's offset is out of place";
+inline const std::string no_variables = "the file lists no variable";
 
 }  // namespace ostrel::testing

@@ -89,6 +89,21 @@ Bytes string_body(const std::string& text) {
   return body;
 }
 
+Bytes patched(Bytes bytes, const std::vector<Patch>& patches) {
+  for (const Patch& p : patches) {
+    if (bytes.size() < p.offset + p.bytes.size()) bytes.resize(p.offset + p.bytes.size(), 0);
+    std::copy(p.bytes.begin(), p.bytes.end(), bytes.begin() + static_cast<long>(p.offset));
+  }
+  return bytes;
+}
+
+Bytes cut(Bytes bytes, std::size_t size) {
+  bytes.resize(size);
+  return bytes;
+}
+
+std::string zeros(std::size_t n) { return std::string(n, '\0'); }
+
 VarSpec sample_spec() {
   VarSpec var;
   var.comment = "ostrel sample: a string variable";

@@ -1,6 +1,7 @@
 #pragma once
 // Builds genuine TI-68k single-variable files for the tests to edit.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,5 +32,20 @@ Bytes string_body(const std::string& text);
 
 /// A string variable "hello" in folder main: the file shipped as examples/hello.89s.
 VarSpec sample_spec();
+
+/// Bytes to write at an offset.
+struct Patch {
+  std::size_t offset;
+  std::string bytes;
+};
+
+/// `bytes` with each patch written over it in order; a patch past the end first zero-fills.
+Bytes patched(Bytes bytes, const std::vector<Patch>& patches);
+
+/// The first `size` bytes of `bytes`.
+Bytes cut(Bytes bytes, std::size_t size);
+
+/// `n` zero bytes.
+std::string zeros(std::size_t n);
 
 }  // namespace ostrel::testing
