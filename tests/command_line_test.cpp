@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/texts.h"
+
 namespace ostrel {
 namespace {
 
@@ -51,7 +53,7 @@ TEST(ParseCommandLine, FillsTheRequest) {
   };
   for (const Accepted& c : cases) {
     const ParseResult r = parse(c.args);
-    SCOPED_TRACE(testing::PrintToString(c.args.size()) + " args, first " + c.args[0]);
+    SCOPED_TRACE(::testing::PrintToString(c.args.size()) + " args, first " + c.args[0]);
     ASSERT_EQ(r.error, ParseError::none);
     ASSERT_NE(r.request.input_path, nullptr);
     EXPECT_EQ(r.request.input_path, c.input_path);
@@ -102,7 +104,7 @@ TEST(ParseCommandLine, StopsAtTheFirstError) {
   };
   for (const Refused& c : cases) {
     const ParseResult r = parse(c.args);
-    SCOPED_TRACE(testing::PrintToString(c.args.size()) + " args");
+    SCOPED_TRACE(::testing::PrintToString(c.args.size()) + " args");
     EXPECT_EQ(r.error, c.error);
     EXPECT_EQ(r.offending, c.offending);
   }
@@ -119,9 +121,9 @@ TEST(ParseErrorMessage, NamesTheOffendingArgument) {
   ParseResult r;
   r.error = ParseError::extra_argument;
   r.offending = "b.89p";
-  EXPECT_EQ(parse_error_message(r), "\nERROR: Invalid command line argument: 'b.89p'\n");
+  EXPECT_EQ(parse_error_message(r), testing::extra_argument("b.89p"));
   r.offending = "100%s";
-  EXPECT_EQ(parse_error_message(r), "\nERROR: Invalid command line argument: '100%s'\n");
+  EXPECT_EQ(parse_error_message(r), testing::extra_argument("100%s"));
 }
 
 }  // namespace
