@@ -120,7 +120,7 @@ TEST(Retarget, TwoRunsOnOneFileNeverMix) {
   const Bytes original = build_var_file({});
   write_bytes(dir / "game.9xs", original);
   const std::vector<std::string> slow_rename = {
-      "-e", "inject=renameat2,rename,link,linkat:delay_enter=400000"};
+      "-e", "inject=" + rename_calls + ":delay_enter=400000"};
   const auto to_89 = under_strace({{"-q", "-ti", "89", "game.9xs"}, dir.path()}, slow_rename);
   const auto to_v2 = under_strace({{"-q", "-ti", "v2", "game.9xs"}, dir.path()}, slow_rename);
   if (!to_89) GTEST_SKIP() << "strace cannot run here";

@@ -109,7 +109,8 @@ TEST(CannotOpen, PathSwappedAfterTheLook) {
   const std::string path = (dir / "game.89p").string();
   const auto slowed = under_strace(
       {{"-q", "-d", "a", path}, dir.path()},
-      {"-P", path, "-e", "inject=openat,newfstatat,stat:delay_exit=1000000:when=1"});
+      {"-P", path, "-e",
+       "inject=" + open_calls + "," + look_calls + ":delay_exit=1000000:when=1"});
   if (!slowed) GTEST_SKIP() << "strace cannot run here";
   Outcome r;
   std::thread run([&] { r = run_program(*slowed); });
@@ -204,7 +205,7 @@ TEST(Interrupted, AtTheRename) {
     write_bytes(dir / "game.89p", original);
     const auto interrupted =
         under_strace({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, dir.path()},
-                     {"-e", "inject=rename,renameat,renameat2:signal=" + signal});
+                     {"-e", "inject=" + rename_calls + ":signal=" + signal});
     if (!interrupted) GTEST_SKIP() << "strace cannot run here";
     const Outcome r = run_program(*interrupted);
     EXPECT_EQ(r.status, -1) << signal << ": not ended by the signal";

@@ -19,7 +19,7 @@ using RenameFn = bool (*)(const char*, const char*);
 // Every way of renaming this platform has, each checked the same way.
 const std::vector<std::pair<const char*, RenameFn>> ways = {
     {"no-replace", &rename_no_replace},
-#if defined(__linux__)
+#if !defined(_WIN32)
     {"by link", &rename_by_link},
     {"after a look", &rename_if_free},
 #endif

@@ -5,11 +5,14 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <cstdio>  // renameat2 and RENAME_NOREPLACE (Linux), renamex_np and RENAME_EXCL (macOS)
+#include <cstdio>  // renamex_np and RENAME_EXCL (macOS)
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#if defined(__linux__)
+#include <sys/syscall.h>
+#endif
 #include <time.h>
 #include <unistd.h>
 
@@ -170,24 +173,44 @@ bool is_symbolic_link(const char* path) {
   return ::lstat(path, &info) == 0 && S_ISLNK(info.st_mode);
 }
 
-#if defined(__APPLE__)
+namespace {
 
-bool rename_no_replace(const char* from, const char* to) {
+// The system's own atomic rename that never replaces: true when done. Where there is none, or the
+// filesystem refuses it, false with errno ENOSYS, EINVAL or ENOTSUP; any other errno is the
+// rename's own failure (EEXIST when `to` exists).
+bool atomic_rename_no_replace(const char* from, const char* to) {
+#if defined(OSTREL_GENERIC_RENAME)
+  // Forced, to test the generic way on a system that has an atomic one.
+  static_cast<void>(from), static_cast<void>(to);
+  errno = ENOSYS;
+  return false;
+#elif defined(__APPLE__)
   // RENAME_EXCL makes the rename fail with EEXIST, atomically, when `to` exists.
   return ::renamex_np(from, to, RENAME_EXCL) == 0;
+#elif defined(__linux__) && defined(SYS_renameat2)
+  // The system call itself: musl, unlike glibc, declares no renameat2(), and its flag comes from
+  // <linux/fs.h>, which not every C library's headers include.
+  constexpr unsigned rename_noreplace = 1;
+  return ::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, rename_noreplace) == 0;
+#else
+  static_cast<void>(from), static_cast<void>(to);
+  errno = ENOSYS;
+  return false;
+#endif
 }
 
-#else
+}  // namespace
 
 bool rename_no_replace(const char* from, const char* to) {
-  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
-  // Filesystems without the flag refuse it (EINVAL), old kernels lack the call (ENOSYS).
-  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (atomic_rename_no_replace(from, to)) return true;
+  // Filesystems without the flag refuse it (EINVAL; ENOTSUP on macOS), systems without the call
+  // lack it (ENOSYS): then a hard link, which fails rather than replace.
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
   if (::link(from, to) == 0) return drop_old_name(from, to);
   // Some FUSE and network filesystems have no hard links either (EPERM, EOPNOTSUPP). There the
   // rename can only look first, as `mv -n` does, so a file created under the new name by another
   // process in between would be replaced: on such filesystems the guarantee is best effort.
-  if (errno != EPERM && errno != EOPNOTSUPP) return false;
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOTSUP) return false;
   return rename_if_free(from, to);
 }
 
@@ -199,8 +222,6 @@ bool rename_by_link(const char* from, const char* to) {
 bool rename_if_free(const char* from, const char* to) {
   return name_is_free(to) && ::rename(from, to) == 0;
 }
-
-#endif
 
 LoadError load_file(const char* path, std::string& buffer) {
   // O_NONBLOCK: a FIFO is refused below instead of waited on, and a file under a lease (Samba, a

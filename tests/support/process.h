@@ -61,6 +61,12 @@ struct Outcome {
 /// Runs `invocation.binary` (ostrel and ostrel-show through the wrapper when there is one).
 Outcome run_program(const Invocation& invocation);
 
+// The system calls a step may be made of, under any C library (glibc's and musl's, x86_64 names)
+// and in this program's fallbacks, for strace to slow or fail that step whichever it is.
+inline const std::string open_calls = "open,openat";
+inline const std::string look_calls = "stat,lstat,newfstatat,statx";
+inline const std::string rename_calls = "rename,renameat,renameat2,link,linkat";
+
 /// `invocation` run under strace with `options` (fault injection, delays), or none where strace
 /// is missing or cannot trace here.
 std::optional<Invocation> under_strace(Invocation invocation, std::vector<std::string> options);
