@@ -179,20 +179,16 @@ namespace {
 // filesystem refuses it, false with errno ENOSYS, EINVAL or ENOTSUP; any other errno is the
 // rename's own failure (EEXIST when `to` exists).
 bool atomic_rename_no_replace(const char* from, const char* to) {
-#if defined(OSTREL_GENERIC_RENAME)
-  // Forced, to test the generic way on a system that has an atomic one.
-  static_cast<void>(from), static_cast<void>(to);
-  errno = ENOSYS;
-  return false;
-#elif defined(__APPLE__)
+#if defined(__APPLE__) && !defined(OSTREL_GENERIC_RENAME)
   // RENAME_EXCL makes the rename fail with EEXIST, atomically, when `to` exists.
   return ::renamex_np(from, to, RENAME_EXCL) == 0;
-#elif defined(__linux__) && defined(SYS_renameat2)
+#elif defined(__linux__) && defined(SYS_renameat2) && !defined(OSTREL_GENERIC_RENAME)
   // The system call itself: musl, unlike glibc, declares no renameat2(), and its flag comes from
   // <linux/fs.h>, which not every C library's headers include.
   constexpr unsigned rename_noreplace = 1;
   return ::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, rename_noreplace) == 0;
 #else
+  // None: another POSIX system, or the generic way forced (OSTREL_GENERIC_RENAME) to test it.
   static_cast<void>(from), static_cast<void>(to);
   errno = ENOSYS;
   return false;
