@@ -8,22 +8,7 @@ namespace {
 
 constexpr std::string_view link_mark = "symbolic link to ";
 
-}  // namespace
-
-Bytes link_to(const std::string& target) {
-  const std::string text = std::string(link_mark) + target;
-  return Bytes(text.begin(), text.end());
-}
-
-Files file_at(const std::string& path, const Bytes& bytes) {
-  Files files = {{path, bytes}};
-  for (std::size_t slash = path.find('/'); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    files[path.substr(0, slash + 1)] = {};
-  }
-  return files;
-}
-
+// What `dir` holds: its regular files, folders and symbolic links, recursively.
 Files files_in(const std::filesystem::path& dir) {
   Files files;
   for (auto it = std::filesystem::recursive_directory_iterator(dir);
@@ -41,6 +26,7 @@ Files files_in(const std::filesystem::path& dir) {
   return files;
 }
 
+// Makes `files` in `dir`, the folders on their paths included.
 void make_files(const std::filesystem::path& dir, const Files& files) {
   for (const auto& [name, bytes] : files) {
     const std::filesystem::path path = dir / name;
@@ -54,6 +40,22 @@ void make_files(const std::filesystem::path& dir, const Files& files) {
       write_bytes(path, bytes);
     }
   }
+}
+
+}  // namespace
+
+Bytes link_to(const std::string& target) {
+  const std::string text = std::string(link_mark) + target;
+  return Bytes(text.begin(), text.end());
+}
+
+Files file_at(const std::string& path, const Bytes& bytes) {
+  Files files = {{path, bytes}};
+  for (std::size_t slash = path.find('/'); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    files[path.substr(0, slash + 1)] = {};
+  }
+  return files;
 }
 
 void check(const Row& row) {

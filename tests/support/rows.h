@@ -24,12 +24,6 @@ Bytes link_to(const std::string& target);
 /// A file of `path` holding `bytes`, with every folder on its path.
 Files file_at(const std::string& path, const Bytes& bytes);
 
-/// What `dir` holds: its regular files, folders and symbolic links, recursively.
-Files files_in(const std::filesystem::path& dir);
-
-/// Makes `files` in `dir`, the folders on their paths included.
-void make_files(const std::filesystem::path& dir, const Files& files);
-
 struct Row {
   std::string title;
   std::vector<std::string> args;  // after the program name
