@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "app/console.h"
+#include "console/console.h"
 #include "app/request.h"
 
 namespace ostrel {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/console.h"
+#include "console/console.h"
 #include "app/request.h"
 
 namespace ostrel {

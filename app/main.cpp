@@ -1,7 +1,7 @@
 // ostrel: sets the destination, folder, name, comment and target device of a TI-68k variable file.
 
 #include "app/command_line.h"
-#include "app/console.h"
+#include "console/console.h"
 #include "app/edit_run.h"
 
 #if defined(_WIN32)

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/console.h"
+#include "console/console.h"
 #include "tests/support/var_fixture.h"
 #include "varfile/header.h"
 

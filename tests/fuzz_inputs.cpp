@@ -15,8 +15,9 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/console.h"
-#include "app/show.h"
+#include "console/console.h"
+#include "show/listing.h"
+#include "varfile/flash_reader.h"
 #include "varfile/extension.h"
 #include "varfile/header.h"
 #include "varfile/var_reader.h"
@@ -92,11 +93,18 @@ void check_reader(std::string_view file) {
     blocks += variable.size + 6;
   }
   require(blocks <= file.size());
-  // The listing is one line of printable ASCII per variable; JSON holds no raw control byte.
-  const std::string lines = ostrel::human_lines(file.substr(0, 16), contents);
+  // The listing is one line per variable: printable ASCII where the terminal shows ASCII alone,
+  // and where it shows UTF-8, characters it shows, none of them a control or an unseen one.
+  const std::string lines = ostrel::human_lines(file.substr(0, 16), contents, ostrel::Charset::ascii);
   require(static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')) ==
           contents.variables.size());
   for (const char c : lines) require(c == '\n' || (c >= 0x20 && c <= 0x7E));
+  const std::string utf8 = ostrel::human_lines(file.substr(0, 16), contents, ostrel::Charset::utf8);
+  for (std::size_t i = 0; i < utf8.size();) {
+    const ostrel::Utf8Char c = ostrel::utf8_char_at(utf8, i);
+    require(c.length > 0 && (c.code == '\n' || !ostrel::is_unseen(c.code)));
+    i += c.length;
+  }
   // Nor any control character: C0, DEL, or C1 (U+0080 to U+009F, C2 80 to C2 9F in UTF-8).
   const std::string json = ostrel::json_object(file.substr(0, 16), contents);
   for (std::size_t i = 0; i < json.size(); ++i) {
@@ -106,11 +114,27 @@ void check_reader(std::string_view file) {
   }
 }
 
+// Every part of a Flash file lies in the file, one after the other.
+void check_flash_reader(std::string_view file) {
+  const ostrel::FlashContents contents = ostrel::read_flash_contents(file);
+  if (contents.error != ostrel::ContentError::none) return;
+  require(!contents.parts.empty());
+  std::size_t parts = 0;
+  for (const ostrel::FlashPart& part : contents.parts) {
+    require_field_of(part.name, file, 8);
+    parts += 78 + std::size_t{part.size};
+  }
+  require(parts <= file.size());
+  const std::string lines = ostrel::human_lines(file.substr(0, 16), contents, ostrel::Charset::ascii);
+  for (const char c : lines) require(c == '\n' || (c >= 0x20 && c <= 0x7E));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
   check_reader(input);
+  check_flash_reader(input);
   std::vector<std::string> args;
   std::size_t start = 0;
   while (start <= input.size() && args.size() < 64) {

@@ -1,6 +1,7 @@
-// Interoperability with libtifiles, the file library of the TiLP link program: files it writes,
-// edited by the built ostrel, must still read back with the fields the edit asked for, and
-// ostrel-show must list every field as libtifiles reads it.
+// Interoperability with libtifiles and libticonv, the file and character libraries of the TiLP
+// link program: files they write, edited by the built ostrel, must still read back with the
+// fields the edit asked for; ostrel-show must list every field as libtifiles reads it; the
+// calculator's characters and signatures mean to both what they mean to them.
 
 #include <gtest/gtest.h>
 
@@ -15,11 +16,14 @@
 // The library's headers are C, and use C's `restrict`, which C++ spells `__restrict`.
 #define restrict __restrict
 #include <glib.h>
+#include <ticonv.h>
 #include <tifiles.h>
 #undef restrict
 
 #include "tests/support/process.h"
 #include "tests/support/var_fixture.h"
+#include "varfile/charset.h"
+#include "varfile/layout.h"
 
 namespace ostrel::testing {
 namespace {
@@ -148,7 +152,7 @@ std::string listing_of(const std::string& path, const FileContent& content, int 
       {ATTRB_LOCKED, "1,\"destination\":\"RAM, locked\""},
       {ATTRB_ARCHIVED, std::to_string(archived_byte) + ",\"destination\":\"Archive\""}};
   const bool ti89 = content.model == CALC_TI89;
-  std::string json = "[\n{\"path\":\"" + path + "\",\"family\":\"" +
+  std::string json = "[\n{\"path\":\"" + path + "\",\"kind\":\"variable\",\"family\":\"" +
                      (ti89 ? "TI-89" : "TI-92 Plus") + "\",\"signature\":\"" +
                      (ti89 ? "**TI89**" : "**TI92P*") + "\",\"folder\":\"" +
                      content.default_folder + "\",\"comment\":\"" + content.comment +
@@ -265,6 +269,116 @@ TEST(Interop, OstrelShowListsAGroupLibtifilesWrites) {
     const Outcome shown = show_json(dir, name);
     EXPECT_EQ(shown.status, 0) << shown.err;
     EXPECT_EQ(shown.out, listing_of(name, *read, 3));
+  }
+}
+
+// Each byte decodes to the text libticonv gives it, and the text of all 255 encodes back to them.
+TEST(Interop, CalculatorCharactersAsLibticonvDecodes) {
+  std::string all_bytes, all_text;
+  for (int byte = 1; byte < 256; ++byte) {
+    const char ti[2] = {static_cast<char>(byte), 0};
+    gunichar2* utf16 = ticonv_charset_ti_to_utf16(CALC_TI89, ti);
+    gchar* utf8 = g_utf16_to_utf8(utf16, -1, nullptr, nullptr, nullptr);
+    EXPECT_EQ(ti_character(static_cast<std::uint8_t>(byte)), utf8) << "byte " << byte;
+    g_free(utf8);
+    ticonv_utf16_free(utf16);
+    all_bytes += ti[0];
+    all_text += ti_character(static_cast<std::uint8_t>(byte));
+  }
+  gunichar2* utf16 = g_utf8_to_utf16(all_text.c_str(), -1, nullptr, nullptr, nullptr);
+  char* encoded = ticonv_charset_utf16_to_ti(CALC_TI89, utf16);
+  EXPECT_EQ(std::string(encoded), all_bytes);
+  ticonv_ti_free(encoded);
+  g_free(utf16);
+}
+
+// A signature names a TI-68k family, another kind of file, or none, as libtifiles reads it.
+TEST(Interop, SignaturesAsLibtifilesReadsThem) {
+  const std::map<CalcModel, std::string> families = {{CALC_TI89, "TI-89"}, {CALC_TI92, "TI-92"},
+                                                     {CALC_TI92P, "TI-92 Plus"},
+                                                     {CALC_V200, "Voyage 200"}};
+  std::vector<std::string> signatures = {"**TI89*_", "**TI84P*", "*TI89***", "**TI95**"};
+  for (const auto& family : ostrel::families) signatures.emplace_back(family.signature);
+  signatures.insert(signatures.end(), other_family_signatures.begin(), other_family_signatures.end());
+  for (std::size_t i = 0, known = signatures.size(); i < known; ++i) {
+    std::string lower = signatures[i];
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    signatures.push_back(lower);
+  }
+  for (const std::string& signature : signatures) {
+    const CalcModel model = tifiles_signature2calctype(signature.c_str());
+    const auto family = families.find(model);
+    EXPECT_EQ(family_of(signature), family == families.end() ? "" : family->second) << signature;
+    EXPECT_EQ(is_other_kind(signature), model != CALC_NONE && family == families.end())
+        << signature;
+  }
+}
+
+struct FlashDeleter {
+  void operator()(FlashContent* content) const { tifiles_content_delete_flash(content); }
+};
+using Flash = std::unique_ptr<FlashContent, FlashDeleter>;
+
+// A Flash file libtifiles writes, of several parts, listed as libtifiles reads it back.
+TEST(Interop, OstrelShowListsFlashFilesLibtifilesWrites) {
+  Library library;
+  struct Part {
+    const char* name;
+    std::uint8_t device_type, data_type, major, minor;
+    std::size_t size;
+  };
+  const std::vector<std::vector<Part>> files = {
+      {{"tetris", 0x98, 0x24, 0x02, 0x09, 300}},
+      {{"licence", 0x88, 0x3E, 0x01, 0x00, 40}, {"ams", 0x88, 0x23, 0x03, 0x10, 2000},
+       {"cert", 0x88, 0x25, 0x00, 0x01, 5}},
+  };
+  const std::map<int, std::string> kinds = {
+      {0x23, "operating system"}, {0x24, "application"}, {0x25, "certificate"}, {0x3E, "licence"}};
+  for (const std::vector<Part>& parts : files) {
+    ScratchDir dir;
+    std::vector<Flash> written;
+    for (const Part& part : parts) {
+      written.emplace_back(tifiles_content_create_flash(CALC_TI89));
+      FlashContent& content = *written.back();
+      std::strncpy(content.name, part.name, 8);
+      content.device_type = part.device_type;
+      content.data_type = part.data_type;
+      content.revision_major = part.major;
+      content.revision_minor = part.minor;
+      content.revision_day = 0x28, content.revision_month = 0x02, content.revision_year = 0x2005;
+      content.data_length = static_cast<uint32_t>(part.size);
+      content.data_part = static_cast<uint8_t*>(g_malloc0(part.size));
+      content.data_part[0] = part.data_type == 0x23 ? 0x80 : 0x81;  // as signed data starts
+      if (written.size() > 1) written[written.size() - 2]->next = &content;
+    }
+    const std::string path = (dir / "flash.89k").string();
+    const int write_result = tifiles_file_write_flash(path.c_str(), written.front().get());
+    for (Flash& part : written) part->next = nullptr;  // each is deleted on its own
+    ASSERT_EQ(write_result, 0);
+
+    Flash read(tifiles_content_create_flash(CALC_NONE));
+    ASSERT_EQ(tifiles_file_read_flash(path.c_str(), read.get()), 0);
+    std::string expected = "[\n{\"path\":\"flash.89k\",\"kind\":\"flash\",\"family\":\"" +
+                           std::string(read->device_type == 0x98 ? "TI-89" : "TI-92 Plus") +
+                           "\",\"signature\":\"**TIFL**\",\"parts\":[";
+    for (const FlashContent* part = read.get(); part != nullptr; part = part->next) {
+      char revision[16], date[16];
+      std::snprintf(revision, sizeof revision, "%x.%02x", part->revision_major,
+                    part->revision_minor);
+      std::snprintf(date, sizeof date, "%04x-%02x-%02x", part->revision_year,
+                    part->revision_month, part->revision_day);
+      expected += std::string(part == read.get() ? "" : ",") + "{\"kind\":\"" +
+                  kinds.at(part->data_type) + "\",\"data_type\":" +
+                  std::to_string(part->data_type) + ",\"name\":\"" + part->name +
+                  "\",\"family\":\"" + (part->device_type == 0x98 ? "TI-89" : "TI-92 Plus") +
+                  "\",\"device_type\":" + std::to_string(part->device_type) +
+                  ",\"revision\":\"" + revision + "\",\"date\":\"" + date +
+                  "\",\"size\":" + std::to_string(part->data_length) + "}";
+    }
+    const Outcome shown = show_json(dir, "flash.89k");
+    EXPECT_EQ(shown.err, "");
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out, expected + "]}\n]\n");
   }
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/process.h"
+#include "tests/support/rows.h"
 #include "tests/support/texts.h"
 #include "tests/support/var_fixture.h"
 
@@ -23,7 +24,7 @@ const std::string sample_columns =
     "\"ostrel sample: a string variable\"          ";
 const std::string sample_line = sample_columns + "hello.89s\n";
 const std::string sample_json_fields =
-    "\"family\":\"TI-89\",\"signature\":\"**TI89**\",\"folder\":\"main\","
+    "\"kind\":\"variable\",\"family\":\"TI-89\",\"signature\":\"**TI89**\",\"folder\":\"main\","
     "\"comment\":\"ostrel sample: a string variable\",\"variables\":[{\"folder\":\"main\","
     "\"name\":\"hello\",\"type\":12,\"type_name\":\"string\",\"attribute\":0,"
     "\"destination\":\"RAM\",\"size\":22,\"checksum_ok\":true}]}";
@@ -51,160 +52,193 @@ Bytes group() {
                            variable("games", "odd", 0x1C, 5, {})});
 }
 
-// Text fields holding quotes, backslashes, control bytes (C0, DEL, C1) and bytes above 0x7F.
+// Text fields holding quotes, backslashes, a control byte and the calculator's own characters.
 Bytes odd_bytes() {
   return build_var_file(variable("f\\o", "n\xFF", 0x12, 1, {}, "say \"hi\" \\ \x01\xE9\x7F\x9B"));
 }
 
-struct Case {
-  std::string title;
-  std::vector<std::pair<std::string, Bytes>> files;  // a name ending in "/" is a folder
-  std::vector<std::string> args;
-  std::string out;
-  std::string err;
-  int status;
-  Stream output = Stream::captured;  // how standard output is set up
-  std::optional<std::string> input = {};  // standard input
-  std::string posix_only = {};  // why the row is skipped on Windows
-};
-
-
-// A file that is refused: nothing listed, the reason on standard error, status 1.
-Case refused(std::string title, Bytes bytes, const std::string& reason) {
-  return {std::move(title), {{"f.89p", std::move(bytes)}}, {"f.89p"}, "",
-          "ostrel-show: f.89p: " + reason + "\n", 1};
+// A licence and an application, as an application's Flash file may hold.
+Bytes flash() {
+  FlashPartSpec licence;
+  licence.name = "lic";
+  licence.data_type = 0x3E;
+  licence.revision[0] = 1, licence.revision[1] = 0;
+  return build_flash_file({licence, {}});
 }
 
-const std::vector<Case> cases = {
-    {"the sample", {{"hello.89s", sample()}}, {"hello.89s"}, show_header + sample_line, "", 0},
-    {"a group: folders, a type and an attribute without a name",
-     {{"g.89g", group()}},
-     {"g.89g"},
-     show_header +
-         "TI-89       main\\a             0x0c string            RAM                 6  ok        "
-         "\"a group\"                                   g.89g\n"
-         "TI-89       games\\tetris       0x21 assembly program  Archive             4  ok        "
-         "\"a group\"                                   g.89g\n"
-         "TI-89       games\\odd          0x1c other             attr 0x05           2  ok        "
-         "\"a group\"                                   g.89g\n",
-     "", 0},
-    {"attribute 3 is archived too",
-     {{"a.89p", build_var_file(variable("main", "arch", 0x12, 3, {}))}},
-     {"a.89p"},
-     show_header +
-         "TI-89       main\\arch          0x12 program           Archive             2  ok        "
-         "\"\"                                          a.89p\n",
-     "", 0},
-    {"attribute 3 in JSON: Archive, the byte kept",
-     {{"a.89p", build_var_file(variable("main", "arch", 0x12, 3, {}))}},
-     {"--json", "a.89p"},
-     "[\n{\"path\":\"a.89p\",\"family\":\"TI-89\",\"signature\":\"**TI89**\",\"folder\":\"main\","
-     "\"comment\":\"\",\"variables\":[{\"folder\":\"main\",\"name\":\"arch\",\"type\":18,"
-     "\"type_name\":\"program\",\"attribute\":3,\"destination\":\"Archive\",\"size\":2,"
-     "\"checksum_ok\":true}]}\n]\n",
-     "", 0},
-    {"bytes that are not printable ASCII",
-     {{"odd.89p", odd_bytes()}},
-     {"odd.89p"},
-     show_header +
-         "TI-89       f\\x5co\\n\\xff       0x12 program           RAM, locked         2  ok        "
-         "\"say \\x22hi\\x22 \\x5c \\x01\\xe9\\x7f\\x9b\"      odd.89p\n",
-     "", 0},
-    {"the same bytes as JSON code points, no control character raw",
-     {{"odd.89p", odd_bytes()}},
-     {"--json", "odd.89p"},
-     "[\n{\"path\":\"odd.89p\",\"family\":\"TI-89\",\"signature\":\"**TI89**\",\"folder\":\"f\\\\o\","
-     "\"comment\":\"say \\\"hi\\\" \\\\ \\u0001\xC3\xA9\\u007f\\u009b\",\"variables\":[{\"folder\":"
-     "\"f\\\\o\",\"name\":\"n\xC3\xBF\",\"type\":18,\"type_name\":\"program\",\"attribute\":1,"
-     "\"destination\":\"RAM, locked\",\"size\":2,\"checksum_ok\":true}]}\n]\n",
-     "", 0},
-    {"a wrong checksum: listed, and reported",
-     {{"bad.89s", patched(sample(), {{108, zeros(1)}})}},
-     {"bad.89s"},
-     show_header +
-         "TI-89       main\\hello         0x0c string            RAM                22  wrong     "
-         "\"ostrel sample: a string variable\"          bad.89s\n",
-     "ostrel-show: bad.89s: main\\hello: wrong checksum (stored 0x0600, computed 0x06c2)\n", 1},
-    {"a missing file, a folder and a good file, in order",
-     {{"hello.89s", sample()}, {"dir.89p/", {}}},
-     {"gone.89p", "hello.89s", "dir.89p"},
-     show_header + sample_line,
-     "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n", 1},
-    {"every file in JSON, in order, those that cannot be listed with their error",
-     {{"hello.89s", sample()}, {"dir.89p/", {}}},
-     {"--json", "gone.89p", "hello.89s", "dir.89p"},
-     "[\n{\"path\":\"gone.89p\",\"error\":\"no such file\"},\n{\"path\":\"hello.89s\"," +
-         sample_json_fields + ",\n{\"path\":\"dir.89p\",\"error\":\"is a directory\"}\n]\n",
-     "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n", 1},
-    {"paths of different lengths: every column lines up, the file last",
-     {{"a.89s", sample()}, {"games/", {}}, {"games/tetris-deluxe.89s", sample()}},
-     {"a.89s", "games/tetris-deluxe.89s"},
-     show_header + sample_columns + "a.89s\n" + sample_columns + "games/tetris-deluxe.89s\n", "", 0},
-    {"a backslash in a file's name is escaped", {{"b\\c.89s", sample()}}, {"b\\c.89s"},
-     show_header + sample_columns + "b\\x5cc.89s\n", "", 0, Stream::captured, {},
-     "a backslash separates folders"},
-    refused("an empty file", {}, not_variable_file),
-    refused("not a variable file", Bytes(100, 'x'), not_variable_file),
-    refused("cut inside the header", cut(sample(), 70), truncated),
-    refused("cut inside the data", cut(sample(), 100), truncated),
-    refused("65535 entries", patched(sample(), {{58, "\xFF\xFF"}}), truncated),
-    refused("a data offset past the end", patched(sample(), {{60, "\xF0\xFF\xFF\xFF"}}),
-            misplaced),
-    refused("a data offset inside the header", patched(sample(), {{60, "\x0a" + zeros(3)}}), misplaced),
-    refused("a group whose offsets go backwards", patched(group(), {{60 + 16 * 3, "\x80" + zeros(3)}}),
-            misplaced),
-    refused("a group whose middle offset lies past the end",
-            patched(group(), {{60 + 16 * 3, "\xF0\xFF\xFF\x7F"}}), misplaced),
-    refused("a table of folders only", patched(sample(), {{72, "\x1f"}}), no_variables),
-    {"a UTF-8 path: as it is in JSON, escaped in a message",
-     {{"\xC3\xA9.89s", sample()}},
-     {"--json", "\xC3\xA9.89s", "\xC3\xBC.89p"},
-     "[\n{\"path\":\"\xC3\xA9.89s\"," + sample_json_fields +
-         ",\n{\"path\":\"\xC3\xBC.89p\",\"error\":\"no such file\"}\n]\n",
-     "ostrel-show: \\xc3\\xbc.89p: no such file\n", 1},
-    {"a path that is not UTF-8: each stray byte as \\udcXX", {{"\xE9\xC3.89s", sample()}},
-     {"--json", "\xE9\xC3.89s"}, "[\n{\"path\":\"\\udce9\\udcc3.89s\"," + sample_json_fields + "\n]\n",
-     "", 0, Stream::captured, {}, "bytes that are not UTF-8"},
-    {"standard input", {}, {"-"}, show_header + sample_columns + "-\n", "", 0, Stream::captured,
-     bytes_of(sample())},
-    {"standard input in JSON; ./- is a file", {}, {"--json", "-", "./-"},
-     "[\n{\"path\":\"-\"," + sample_json_fields + ",\n{\"path\":\"./-\",\"error\":\"no such file\"}\n]\n",
-     "ostrel-show: ./-: no such file\n", 1, Stream::captured, bytes_of(sample())},
-    {"standard output closed: a listing that cannot be written is a failure",
-     {{"hello.89s", sample()}}, {"hello.89s"}, "",
-     cannot_write_output, 1, Stream::closed},
-    {"help that cannot be written", {}, {"--help"}, "",
-     cannot_write_output, 1, Stream::full},
-    {"the version, that cannot be written", {}, {"--version"}, "",
-     cannot_write_output, 1, Stream::full},
-    {"-- ends the options", {}, {"--", "--json"}, "", "ostrel-show: --json: no such file\n", 1},
-    {"--version", {}, {"hello.89s", "--version"}, "ostrel-show " OSTREL_VERSION "\n", "", 0},
-    {"no file", {}, {"--json"}, "", "ostrel-show: no file given\n" + try_help, 2},
-    {"an unknown option", {}, {"--jsn", "hello.89s"}, "",
-     "ostrel-show: unknown option '--jsn'\n" + try_help, 2},
-};
+// A run of ostrel-show in a folder holding `files`, which it leaves as they were.
+Row show(std::string title, Files files, std::vector<std::string> args, std::string out,
+         std::string err, int status, Stream output = Stream::captured,
+         std::optional<std::string> input = {}, std::string posix_only = {}) {
+  Row row{std::move(title), std::move(args), files, std::move(out), std::move(err), status, files};
+  row.out_stream = output;
+  row.input = std::move(input);
+  row.posix_only = std::move(posix_only);
+  row.binary = ostrel_show_binary();
+  return row;
+}
+
+// A file that is refused: nothing listed, the reason on standard error, status 1.
+Row refused(std::string title, Bytes bytes, const std::string& reason) {
+  return show(std::move(title), {{"f.89p", std::move(bytes)}}, {"f.89p"}, "",
+              "ostrel-show: f.89p: " + reason + "\n", 1);
+}
 
 TEST(Show, ListsAndReports) {
-  for (const Case& c : cases) {
-    if (posix_only_row(c.args, c.posix_only)) continue;
-    SCOPED_TRACE(c.title);
-    ScratchDir dir;
-    for (const auto& [name, bytes] : c.files) {
-      if (name.ends_with('/')) {
-        std::filesystem::create_directory(dir / name);
-      } else {
-        write_bytes(dir / name, bytes);
-      }
+  // Enough lines to fill the output buffer, then a missing file.
+  Files many;
+  std::vector<std::string> many_args;
+  for (const char* digit : {"1", "2"}) {
+    for (char c = 'a'; c <= 'z'; ++c) {
+      many_args.push_back(std::string(1, c) + digit + ".89s");
+      many[many_args.back()] = sample();
     }
-    const Outcome run = run_program({.args = c.args,
-                                    .cwd = dir.path(),
-                                    .out = c.output,
-                                    .binary = ostrel_show_binary(),
-                                    .input = c.input});
-    EXPECT_EQ(run.out, c.out);
-    EXPECT_EQ(run.err, c.err);
-    EXPECT_EQ(run.status, c.status);
   }
+  many_args.push_back("gone.89p");
+  Row in_c_locale = show("outside a UTF-8 locale, every byte beyond ASCII escaped",
+                         {{"odd.89p", odd_bytes()}, {"\xC3\xA9.89p", sample()}},
+                         {"odd.89p", "\xC3\xA9.89p"},
+                         show_header +
+                             "TI-89       f\\x5co\\n\\xff       0x12 program           RAM, locked "
+                             "        2  ok        \"say \\x22hi\\x22 \\x5c \\x01\\xe9\\x7f\\x9b\"  "
+                             "    odd.89p\n" +
+                             sample_columns + "\\xc3\\xa9.89p\n",
+                         "", 0, Stream::captured, {}, "the locale of a POSIX system");
+  in_c_locale.env = {"LC_ALL=C"};
+  const std::vector<Row> rows = {
+      show("the sample", {{"hello.89s", sample()}}, {"hello.89s"}, show_header + sample_line, "",
+           0),
+      show("a group: folders, a type and an attribute without a name", {{"g.89g", group()}},
+           {"g.89g"},
+           show_header +
+               "TI-89       main\\a             0x0c string            RAM                 6  ok   "
+               "     \"a group\"                                   g.89g\n"
+               "TI-89       games\\tetris       0x21 assembly program  Archive             4  ok   "
+               "     \"a group\"                                   g.89g\n"
+               "TI-89       games\\odd          0x1c other             attr 0x05           2  ok   "
+               "     \"a group\"                                   g.89g\n",
+           "", 0),
+      show("attribute 3 is archived too",
+           {{"a.89p", build_var_file(variable("main", "arch", 0x12, 3, {}))}}, {"a.89p"},
+           show_header +
+               "TI-89       main\\arch          0x12 program           Archive             2  ok   "
+               "     \"\"                                          a.89p\n",
+           "", 0),
+      show("attribute 3 in JSON: Archive, the byte kept",
+           {{"a.89p", build_var_file(variable("main", "arch", 0x12, 3, {}))}}, {"--json", "a.89p"},
+           "[\n{\"path\":\"a.89p\",\"kind\":\"variable\",\"family\":\"TI-89\",\"signature\":"
+           "\"**TI89**\",\"folder\":\"main\",\"comment\":\"\",\"variables\":[{\"folder\":\"main\","
+           "\"name\":\"arch\",\"type\":18,\"type_name\":\"program\",\"attribute\":3,"
+           "\"destination\":\"Archive\",\"size\":2,\"checksum_ok\":true}]}\n]\n",
+           "", 0),
+      show("the calculator's characters, a control byte escaped, columns by characters",
+           {{"odd.89p", odd_bytes()}}, {"odd.89p"},
+           show_header +
+               "TI-89       f\\x5co\\n\xC3\xBF          0x12 program           RAM, locked         "
+               "2  ok        \"say \\x22hi\\x22 \\x5c \\x01\xC3\xA9\xE2\x97\x86y\xCC\x85\"               "
+               "odd.89p\n",
+           "", 0),
+      in_c_locale,
+      show("the same characters in JSON, no control character raw", {{"odd.89p", odd_bytes()}},
+           {"--json", "odd.89p"},
+           "[\n{\"path\":\"odd.89p\",\"kind\":\"variable\",\"family\":\"TI-89\",\"signature\":"
+           "\"**TI89**\",\"folder\":\"f\\\\o\",\"comment\":\"say \\\"hi\\\" \\\\ \\u0001\xC3\xA9"
+           "\xE2\x97\x86y\xCC\x85\",\"variables\":[{\"folder\":\"f\\\\o\",\"name\":\"n\xC3\xBF\","
+           "\"type\":18,\"type_name\":\"program\",\"attribute\":1,\"destination\":\"RAM, locked\","
+           "\"size\":2,\"checksum_ok\":true}]}\n]\n",
+           "", 0),
+      show("a wrong checksum: listed, and reported", {{"bad.89s", patched(sample(), {{108, zeros(1)}})}},
+           {"bad.89s"},
+           show_header +
+               "TI-89       main\\hello         0x0c string            RAM                22  wrong"
+               "     \"ostrel sample: a string variable\"          bad.89s\n",
+           "ostrel-show: bad.89s: main\\hello: wrong checksum (stored 0x0600, computed 0x06c2)\n", 1),
+      show("a missing file, a folder and a good file, in order",
+           {{"hello.89s", sample()}, {"dir.89p/", {}}}, {"gone.89p", "hello.89s", "dir.89p"},
+           show_header + sample_line,
+           "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n", 1),
+      show("every file in JSON, in order, those that cannot be listed with their error",
+           {{"hello.89s", sample()}, {"dir.89p/", {}}}, {"--json", "gone.89p", "hello.89s", "dir.89p"},
+           "[\n{\"path\":\"gone.89p\",\"error\":\"no such file\"},\n{\"path\":\"hello.89s\"," +
+               sample_json_fields + ",\n{\"path\":\"dir.89p\",\"error\":\"is a directory\"}\n]\n",
+           "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n", 1),
+      show("paths of different lengths: every column lines up, the file last",
+           {{"a.89s", sample()}, {"games/", {}}, {"games/tetris-deluxe.89s", sample()}},
+           {"a.89s", "games/tetris-deluxe.89s"},
+           show_header + sample_columns + "a.89s\n" + sample_columns + "games/tetris-deluxe.89s\n",
+           "", 0),
+      testing_windows()
+          ? show("a Windows path: its folder separator as it is",
+                 {{"sub/", {}}, {"sub/caf\xC3\xA9.89s", sample()}}, {"sub\\caf\xC3\xA9.89s"},
+                 show_header + sample_columns + "sub\\caf\xC3\xA9.89s\n", "", 0)
+          : show("a backslash in a file's name is escaped", {{"b\\c.89s", sample()}},
+                 {"b\\c.89s"}, show_header + sample_columns + "b\\x5cc.89s\n", "", 0),
+      show("paths as people read them: accents as they are; ESC and a bidi override escaped",
+           {{"caf\xC3\xA9 \xC3\xA9.89s", sample()}, {"\x1b[2J.89s", sample()},
+            {"a\xE2\x80\xAEs98.txt", sample()}},
+           {"caf\xC3\xA9 \xC3\xA9.89s", "\x1b[2J.89s", "a\xE2\x80\xAEs98.txt", "\x1b]0;t\a.89s"},
+           show_header + sample_columns + "caf\xC3\xA9 \xC3\xA9.89s\n" + sample_columns +
+               "\\x1b[2J.89s\n" + sample_columns + "a\\xe2\\x80\\xaes98.txt\n",
+           "ostrel-show: \\x1b]0;t\\x07.89s: no such file\n", 1, Stream::captured, {},
+           "names with control characters"),
+      show("a UTF-8 path: as it is in JSON and in a message", {{"\xC3\xA9.89s", sample()}},
+           {"--json", "\xC3\xA9.89s", "\xC3\xBC.89p"},
+           "[\n{\"path\":\"\xC3\xA9.89s\"," + sample_json_fields +
+               ",\n{\"path\":\"\xC3\xBC.89p\",\"error\":\"no such file\"}\n]\n",
+           "ostrel-show: \xC3\xBC.89p: no such file\n", 1),
+      show("a path that is not UTF-8: each stray byte as \\udcXX", {{"\xE9\xC3.89s", sample()}},
+           {"--json", "\xE9\xC3.89s"},
+           "[\n{\"path\":\"\\udce9\\udcc3.89s\"," + sample_json_fields + "\n]\n", "", 0,
+           Stream::captured, {}, "bytes that are not UTF-8"),
+      show("a UTF-8-encoded surrogate and a C1 character in a path: neither raw in JSON",
+           {{"\xED\xA0\x80\xC2\x9B.89s", sample()}}, {"--json", "\xED\xA0\x80\xC2\x9B.89s"},
+           "[\n{\"path\":\"\\udced\\udca0\\udc80\\u009b.89s\"," + sample_json_fields + "\n]\n", "",
+           0, Stream::captured, {}, "bytes that are not UTF-8"),
+      show("a Flash file: a line per part", {{"t.89k", flash()}}, {"t.89k"},
+           show_header +
+               "TI-89       lic                0x3e licence           Flash               4  -    "
+               "     revision 1.00, 2004-03-15                   t.89k\n"
+               "TI-89       tetris             0x24 application       Flash               4  -    "
+               "     revision 2.09, 2004-03-15                   t.89k\n",
+           "", 0),
+      refused("a Flash file cut short", cut(flash(), 100), truncated),
+      refused("a Flash file for another family", patched(flash(), {{48, "\x73"}}),
+              "not a TI-68k Flash file"),
+      refused("an empty file", {}, not_variable_file),
+      refused("not a variable file", Bytes(100, 'x'), not_variable_file),
+      refused("cut inside the header", cut(sample(), 70), truncated),
+      refused("cut inside the data", cut(sample(), 100), truncated),
+      refused("65535 entries", patched(sample(), {{58, "\xFF\xFF"}}), truncated),
+      refused("a data offset past the end", patched(sample(), {{60, "\xF0\xFF\xFF\xFF"}}),
+              misplaced),
+      refused("a data offset inside the header", patched(sample(), {{60, "\x0a" + zeros(3)}}),
+              misplaced),
+      refused("a group whose offsets go backwards",
+              patched(group(), {{60 + 16 * 3, "\x80" + zeros(3)}}), misplaced),
+      refused("a group whose middle offset lies past the end",
+              patched(group(), {{60 + 16 * 3, "\xF0\xFF\xFF\x7F"}}), misplaced),
+      refused("a table of folders only", patched(sample(), {{72, "\x1f"}}), no_variables),
+      show("standard input", {}, {"-"}, show_header + sample_columns + "-\n", "", 0,
+           Stream::captured, bytes_of(sample())),
+      show("standard input in JSON; ./- is a file", {}, {"--json", "-", "./-"},
+           "[\n{\"path\":\"-\"," + sample_json_fields +
+               ",\n{\"path\":\"./-\",\"error\":\"no such file\"}\n]\n",
+           "ostrel-show: ./-: no such file\n", 1, Stream::captured, bytes_of(sample())),
+      show("standard output closed: a listing that cannot be written is a failure",
+           {{"hello.89s", sample()}}, {"hello.89s"}, "", cannot_write_output, 1, Stream::closed),
+      show("standard output failing partway: the listing stops there", many, many_args, "",
+           cannot_write_output, 1, Stream::full),
+      show("help that cannot be written", {}, {"--help"}, "", cannot_write_output, 1, Stream::full),
+      show("the version, that cannot be written", {}, {"--version"}, "", cannot_write_output, 1,
+           Stream::full),
+      show("-- ends the options", {}, {"--", "--json"}, "", "ostrel-show: --json: no such file\n",
+           1),
+      show("--version", {}, {"hello.89s", "--version"}, "ostrel-show " OSTREL_VERSION "\n", "", 0),
+      show("no file", {}, {"--json"}, "", "ostrel-show: no file given\n" + try_help, 2),
+      show("an unknown option", {}, {"--jsn", "hello.89s"}, "",
+           "ostrel-show: unknown option '--jsn'\n" + try_help, 2),
+  };
+  for (const Row& row : rows) check(row);
 }
 
 // A path that is not UTF-8 comes back byte for byte from the JSON through Python's os.fsencode.
@@ -227,9 +261,9 @@ TEST(Show, JsonPathsComeBackThroughPython) {
   EXPECT_EQ(decoded.out, name) << listed.out;
 }
 
-// --help wins over anything else on the line; on Windows, /? asks for it too.
+// --help and -h win over anything else on the line; on Windows, /? asks for it too.
 TEST(Show, HelpGoesToStandardOutput) {
-  std::vector<std::vector<std::string>> asks = {{"--help", "--jsn"}};
+  std::vector<std::vector<std::string>> asks = {{"--help", "--jsn"}, {"-h"}};
   if (testing_windows()) asks.push_back({"/?"});
   for (const auto& args : asks) {
     ScratchDir dir;

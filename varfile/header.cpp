@@ -18,18 +18,14 @@ constexpr std::size_t folder_entry_name = entry_at(0) + entry_name;
 
 FileForm form_of(std::string_view head) {
   const std::string_view signature = head.substr(0, signature_size);
-  if (std::find(other_kind_signatures.begin(), other_kind_signatures.end(), signature) !=
-      other_kind_signatures.end()) {
-    return FileForm::other_kind;
-  }
+  if (is_other_kind(signature)) return FileForm::other_kind;
   // What the fixed offsets were made for, and whatever cannot be told apart, is edited there.
   const auto has_folder_entry = [head](std::size_t index) {
     const std::size_t type_at = entry_at(index) + entry_type;
     return type_at < head.size() && static_cast<std::uint8_t>(head[type_at]) == folder_entry_type;
   };
   if (family_of(signature).empty() || !has_folder_entry(0)) return FileForm::fixed;
-  const unsigned count = static_cast<std::uint8_t>(head[entry_count_offset]) |
-                         static_cast<std::uint8_t>(head[entry_count_offset + 1]) << 8;
+  const std::uint32_t count = little_endian(head, entry_count_offset, 2);
   if (count == 0) return FileForm::fixed;  // no entry: the byte looked at is not a type
   // A folder entry first: one variable behind it, or a group. A second entry that cannot be
   // seen counts as a group, whose variables are never edited.

@@ -40,6 +40,15 @@ inline constexpr std::size_t block_overhead = 6;    // four zero bytes before th
 /// The type of an entry that names the folder of the variables after it, rather than a variable.
 inline constexpr std::uint8_t folder_entry_type = 0x1F;
 
+/// The little-endian number of `width` bytes at `at`.
+constexpr std::uint32_t little_endian(std::string_view bytes, std::size_t at, int width) {
+  std::uint32_t value = 0;
+  for (int i = width - 1; i >= 0; --i) {
+    value = value << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
+  }
+  return value;
+}
+
 /// Where entry `index` of the table starts.
 constexpr std::size_t entry_at(std::size_t index) { return entry_table_offset + index * entry_size; }
 
@@ -52,30 +61,54 @@ inline constexpr std::uint8_t attribute_archived_too = 3;
 
 inline constexpr std::string_view ti89_signature = "**TI89**";
 inline constexpr std::string_view ti92_plus_signature = "**TI92P*";
+/// Flash applications, operating systems and certificates.
+inline constexpr std::string_view flash_signature = "**TIFL**";
+
+/// True when two signatures are the same, upper and lower case alike, as link software compares
+/// them.
+constexpr bool same_signature(std::string_view a, std::string_view b) {
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (upper(a[i]) != upper(b[i])) return false;
+  }
+  return true;
+}
 
 /// The TI-68k variable file signatures and the calculator family each names.
 struct Family {
   std::string_view signature;
   std::string_view name;
 };
-inline constexpr std::array<Family, 3> families = {{
+inline constexpr std::array<Family, 4> families = {{
     {ti89_signature, "TI-89"},
     {ti92_plus_signature, "TI-92 Plus"},
     {"**TI92**", "TI-92"},
+    {"**V200**", "Voyage 200"},
 }};
 
-/// Signatures of files that are not TI-68k variable files, though they share the extensions or
-/// the look: Flash applications and operating systems, and other calculator families' variables.
-inline constexpr std::array<std::string_view, 7> other_kind_signatures = {
-    "**TIFL**", "**TI73**", "**TI82**", "**TI83**", "**TI83F*", "**TI85**", "**TI86**",
+/// Signatures of variable files of the other calculator families, which share the look of a
+/// TI-68k variable file but not its layout.
+inline constexpr std::array<std::string_view, 6> other_family_signatures = {
+    "**TI73**", "**TI82**", "**TI83**", "**TI83F*", "**TI85**", "**TI86**",
 };
 
 /// The calculator family a signature names, or empty for a signature of no TI-68k family.
 constexpr std::string_view family_of(std::string_view signature) {
   for (const Family& family : families) {
-    if (family.signature == signature) return family.name;
+    if (same_signature(family.signature, signature)) return family.name;
   }
   return {};
+}
+
+/// True for a signature of a file that is not a TI-68k variable file though it looks like one:
+/// a Flash file, or a variable of another calculator family.
+constexpr bool is_other_kind(std::string_view signature) {
+  if (same_signature(signature, flash_signature)) return true;
+  for (const std::string_view other : other_family_signatures) {
+    if (same_signature(other, signature)) return true;
+  }
+  return false;
 }
 
 }  // namespace ostrel

@@ -9,14 +9,6 @@ namespace ostrel {
 
 namespace {
 
-std::uint32_t little_endian(std::string_view bytes, std::size_t at, int width) {
-  std::uint32_t value = 0;
-  for (int i = width - 1; i >= 0; --i) {
-    value = value << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
-  }
-  return value;
-}
-
 // A fixed-width text field: its bytes up to the first zero.
 std::string_view text_field(std::string_view bytes, std::size_t at, std::size_t width) {
   const std::string_view field = bytes.substr(at, width);

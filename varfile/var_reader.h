@@ -30,6 +30,7 @@ struct VarEntry {
 enum class ContentError {
   none,
   not_variable_file,  // no TI-68k signature
+  not_ti68k_flash,    // a Flash file for a calculator of another family
   truncated,          // the header, the entry table or a variable ends past the end of the file
   bad_offset,         // a variable starts inside the header or before the one listed before it
   no_variables,       // the entry table lists no variable

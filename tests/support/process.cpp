@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -42,8 +43,8 @@ void set_stream(int fd, Stream stream, int pipe_fd) {
 }
 
 // Runs in the forked child: only async-signal-safe calls, since the parent may have threads.
-[[noreturn]] void child(const Invocation& inv, char* const* argv, int in_fd, int out_fd,
-                        int err_fd) {
+[[noreturn]] void child(const Invocation& inv, char* const* argv, char* const* envp, int in_fd,
+                        int out_fd, int err_fd) {
   if (::chdir(inv.cwd.c_str()) != 0) ::_exit(126);
   if (in_fd >= 0) ::dup2(in_fd, 0);
   set_stream(1, inv.out, out_fd);
@@ -67,8 +68,22 @@ void set_stream(int fd, Stream stream, int pipe_fd) {
       ::_exit(125);
     }
   }
-  ::execv(argv[0], argv);
+  ::execve(argv[0], argv, envp);
   ::_exit(127);
+}
+
+// The environment of a run: the test's own, each variable of `set` (NAME=value, the last of a
+// name counting) in place of any of the same name.
+std::vector<std::string> environment_with(const std::vector<std::string>& set) {
+  const auto name_of = [](std::string_view variable) { return variable.substr(0, variable.find('=')); };
+  std::map<std::string_view, std::string_view> wanted;
+  for (const std::string& variable : set) wanted[name_of(variable)] = variable;
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (!wanted.contains(name_of(*entry))) env.emplace_back(*entry);
+  }
+  for (const auto& [name, variable] : wanted) env.emplace_back(variable);
+  return env;
 }
 
 }  // namespace
@@ -100,6 +115,12 @@ Outcome run_program(const Invocation& inv) {
   argv.push_back(const_cast<char*>(binary.c_str()));
   for (const std::string& arg : inv.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
+  std::vector<std::string> set = inv.env;
+  if (std::string_view(OSTREL_WRAPPER).empty()) set.insert(set.begin(), "LC_ALL=C.UTF-8");
+  std::vector<std::string> env = environment_with(set);
+  std::vector<char*> envp;
+  for (std::string& variable : env) envp.push_back(variable.data());
+  envp.push_back(nullptr);
   int in_pipe[2] = {-1, -1};
   int out_pipe[2];
   int err_pipe[2];
@@ -110,7 +131,7 @@ Outcome run_program(const Invocation& inv) {
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    child(inv, argv.data(), in_pipe[0], out_pipe[1],
+    child(inv, argv.data(), envp.data(), in_pipe[0], out_pipe[1],
           inv.merge_streams ? out_pipe[1] : err_pipe[1]);
   }
   ::close(out_pipe[1]);

@@ -68,6 +68,9 @@ void check(const Row& row) {
   run.err = row.err_stream;
   run.merge_streams = row.merge_streams;
   run.file_size_limit = row.file_size_limit;
+  run.binary = row.binary;
+  run.input = row.input;
+  run.env = row.env;
   const Outcome r = run_program(run);
   EXPECT_EQ(r.out, row.out);
   EXPECT_EQ(r.err, row.err);

@@ -1,7 +1,7 @@
 #pragma once
-// The black-box tables of ostrel: one row type and one runner for all of them. A row is one run
-// of ostrel in a fresh scratch folder: its arguments, the files before, and all the run must
-// leave: standard output, standard error, status and the files after.
+// The black-box tables of both programs: one row type and one runner for all of them. A row is one
+// run of ostrel (or ostrel-show) in a fresh scratch folder: its arguments, the files before, and
+// all the run must leave: standard output, standard error, status and the files after.
 
 #include <filesystem>
 #include <map>
@@ -38,6 +38,9 @@ struct Row {
   bool merge_streams = false;
   std::optional<unsigned long> file_size_limit = {};
   std::string posix_only = {};  // why the row is skipped when Windows is under test
+  std::filesystem::path binary = ostrel_binary();
+  std::optional<std::string> input = {};  // standard input
+  std::vector<std::string> env = {};      // NAME=value, set for the run
 };
 
 /// Runs `row` and checks everything it names. A row is skipped on Windows when it says why, or

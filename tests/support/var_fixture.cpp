@@ -81,6 +81,24 @@ Bytes build_group_file(const std::vector<VarSpec>& vars) {
   return file;
 }
 
+Bytes build_flash_file(const std::vector<FlashPartSpec>& parts) {
+  Bytes file;
+  for (const FlashPartSpec& part : parts) {
+    Bytes header(78, 0);
+    put_field(header, 0, 8, "**TIFL**");
+    std::copy_n(part.revision, 2, header.begin() + 8);
+    std::copy_n(part.date, 4, header.begin() + 12);
+    header[16] = static_cast<std::uint8_t>(std::min<std::size_t>(part.name.size(), 8));
+    put_field(header, 17, 8, part.name);
+    header[48] = part.device_type;
+    header[49] = part.data_type;
+    put_le(header, 74, static_cast<std::uint32_t>(part.data.size()), 4);
+    file.insert(file.end(), header.begin(), header.end());
+    file.insert(file.end(), part.data.begin(), part.data.end());
+  }
+  return file;
+}
+
 Bytes string_body(const std::string& text) {
   Bytes body(text.size() + 3, 0x00);  // 00, the text, 00, tag
   std::copy(text.begin(), text.end(), body.begin() + 1);

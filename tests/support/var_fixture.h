@@ -27,6 +27,19 @@ Bytes build_var_file(const VarSpec& var);
 /// folder is empty, its signature and comment those of the first variable.
 Bytes build_group_file(const std::vector<VarSpec>& vars);
 
+/// One part of a Flash file: an application for the TI-89 unless said otherwise.
+struct FlashPartSpec {
+  std::string name = "tetris";
+  std::uint8_t device_type = 0x98;  // TI-89; 0x88 TI-92 Plus
+  std::uint8_t data_type = 0x24;    // application; 0x23 OS, 0x25 certificate, 0x3E licence
+  std::uint8_t revision[2] = {0x02, 0x09};
+  std::uint8_t date[4] = {0x15, 0x03, 0x04, 0x20};  // day, month, year (little-endian), in BCD
+  Bytes data = {0x81, 0x0D, 0x00, 0x00};  // signed data starts with 0x81
+};
+
+/// A Flash file holding `parts` in order, each a 78-byte header and its data.
+Bytes build_flash_file(const std::vector<FlashPartSpec>& parts);
+
 /// The data body of a string variable holding `text`.
 Bytes string_body(const std::string& text);
 

@@ -1,6 +1,6 @@
 // The console on Windows: stream 1 is the standard output handle, stream 2 standard error.
 
-#include "app/console.h"
+#include "console/console.h"
 
 #include <atomic>
 #include <string>
@@ -39,6 +39,14 @@ bool claim_standard_streams() {
   // whose reader has gone simply fails.
   return true;
 }
+
+bool is_terminal(int fd) {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(fd == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+// The manifest makes the process code page UTF-8, and the console is written in UTF-16.
+Charset terminal_charset() { return Charset::utf8; }
 
 bool write_stream(int fd, std::string_view text) {
   const HANDLE stream = ::GetStdHandle(fd == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "console/display.h"
+
 namespace ostrel {
 
 using MessageArgs = std::initializer_list<std::string_view>;
@@ -38,6 +40,14 @@ class InterruptHold {
   InterruptHold(const InterruptHold&) = delete;
   InterruptHold& operator=(const InterruptHold&) = delete;
 };
+
+/// True when stream `fd` (1 or 2) is a terminal (on Windows, a console).
+bool is_terminal(int fd);
+
+/// The characters the user's terminal shows: on POSIX systems, UTF-8 where the locale's
+/// variables (LC_ALL, LC_CTYPE, LANG, the first set) name it, ASCII otherwise (the C locale);
+/// on Windows, whose console takes Unicode, UTF-8.
+Charset terminal_charset();
 
 /// Writes all of `text` to stream `fd` (1 or 2) as far as it goes; false when it did not all go.
 /// The editor's console is best effort, so a closed, full or abandoned stream never stops an edit.

@@ -1,10 +1,26 @@
 #pragma once
-// What ostrel-show writes on standard error, after "ostrel-show: " and, for a file, its name and
-// ": ". The manual lists each of them.
+// Every text ostrel-show writes but the listings themselves: the help and the version on standard
+// output; on standard error, after "ostrel-show: " and, for a file, its name and ": ", the
+// problems. The manual lists each of them.
 
 #include <string_view>
 
 namespace ostrel::show_msg {
+
+inline constexpr std::string_view help =
+    "Usage: ostrel-show [--json] [--] FILE...\n"
+    "Lists what TI-68k variable and Flash files hold: for each variable, the calculator\n"
+    "family, folder and name, type, destination, data size, checksum and comment; for\n"
+    "each part of a Flash file, its family, name, kind, size, revision and date.\n"
+    "\n"
+    "  --json     one JSON array, with an object per file read\n"
+    "  --help     show this help and exit (also -h)\n"
+    "  --version  show the version and exit\n"
+    "  --         end of options: every argument after it is a file\n"
+    "\n"
+    "Exit status: 0 when every file was read and every checksum is right, 1 otherwise,\n"
+    "2 for a bad command line.\n";
+inline constexpr std::string_view version = "ostrel-show " OSTREL_VERSION "\n";
 
 // A file that cannot be listed.
 inline constexpr std::string_view no_such_file = "no such file";
@@ -15,6 +31,7 @@ inline constexpr std::string_view too_large = "too large to be a TI-68k variable
 inline constexpr std::string_view read_failed = "cannot be read";
 inline constexpr std::string_view locked = "locked by another program";
 inline constexpr std::string_view not_variable_file = "not a TI-68k variable file";
+inline constexpr std::string_view not_ti68k_flash = "not a TI-68k Flash file";
 inline constexpr std::string_view truncated = "truncated: the file ends before its header says";
 inline constexpr std::string_view bad_offset = "damaged: a variable's offset is out of place";
 inline constexpr std::string_view no_variables = "the file lists no variable";

@@ -1,9 +1,11 @@
 // The console on POSIX systems: standard output and standard error are descriptors 1 and 2.
 
-#include "app/console.h"
+#include "console/console.h"
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <string_view>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -44,6 +46,23 @@ InterruptHold::InterruptHold() {
 
 // A signal that came meanwhile is delivered here, and ends the process as it would have.
 InterruptHold::~InterruptHold() { ::sigprocmask(SIG_SETMASK, &mask_before_hold, nullptr); }
+
+bool is_terminal(int fd) { return ::isatty(fd) == 1; }
+
+Charset terminal_charset() {
+  // The locale's character set, as setlocale() would choose it, without loading the locale: the
+  // first of these that is set and not empty names it, and only UTF-8 shows more than ASCII.
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') continue;
+    const std::string_view locale = value;
+    for (const std::string_view utf8 : {"UTF-8", "utf-8", "UTF8", "utf8"}) {
+      if (locale.find(utf8) != std::string_view::npos) return Charset::utf8;
+    }
+    return Charset::ascii;
+  }
+  return Charset::ascii;
+}
 
 bool write_stream(int fd, std::string_view text) {
   while (!text.empty()) {

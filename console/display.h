@@ -1,0 +1,51 @@
+#pragma once
+// Text shown to people: what reaches a terminal as it is, and what is shown escaped as \xNN,
+// because a terminal would act on it (controls) or a reader could not see it (format characters
+// that reorder text or take no room) or it is no character at all (bytes that are not UTF-8).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+/// The characters a terminal shows: ASCII alone, or all of Unicode, as UTF-8.
+enum class Charset { ascii, utf8 };
+
+/// One character of UTF-8 text: its code point and its length in bytes. The length is 0 where
+/// the bytes at that place are not well-formed UTF-8: a stray or cut byte, an overlong form, a
+/// surrogate.
+struct Utf8Char {
+  char32_t code;
+  std::size_t length;
+};
+
+/// The character that starts at text[at].
+Utf8Char utf8_char_at(std::string_view text, std::size_t at);
+
+/// True for a character a terminal would act on or a reader could not see: C0 controls, DEL,
+/// C1 controls, and the bidirectional, zero-width and line-breaking format characters that can
+/// make one name read as another.
+bool is_unseen(char32_t code);
+
+/// The byte as two lower-case hexadecimal digits.
+void append_hex_byte(std::string& out, std::uint8_t byte);
+
+/// The byte as \xNN.
+void append_byte_escape(std::string& out, std::uint8_t byte);
+
+/// Appends `text` as people read it: each character as it is where `charset` has it and it is
+/// seen; otherwise each of its bytes as \xNN, as are bytes that are not UTF-8 and those in `also`.
+void append_shown(std::string& out, std::string_view text, Charset charset,
+                  std::string_view also = {});
+
+/// The bytes of a path shown escaped besides those above: on POSIX systems a backslash, so that
+/// it cannot be taken for the start of an escape; none on Windows, where it separates folders.
+#if defined(_WIN32)
+inline constexpr std::string_view path_escapes = "";
+#else
+inline constexpr std::string_view path_escapes = "\\";
+#endif
+
+}  // namespace ostrel

@@ -1,0 +1,146 @@
+// ostrel-show's loop over the files: each is loaded, read as a variable or a Flash file, listed
+// as lines or JSON, and its problems reported on standard error.
+
+#include "show/list.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "show/listing.h"
+#include "show/messages.h"
+#include "varfile/file.h"
+#include "varfile/flash_reader.h"
+#include "varfile/var_reader.h"
+
+namespace ostrel {
+
+namespace {
+
+// "ostrel-show: <path>: <what>\n", the path shown as in the listing.
+std::string problem(std::string_view path, std::string_view what, Charset charset) {
+  std::string line = "ostrel-show: ";
+  append_shown(line, path, charset, path_escapes);
+  line += ": ";
+  line += what;
+  line += '\n';
+  return line;
+}
+
+std::string checksum_problem(std::string_view path, const VarEntry& variable, Charset charset) {
+  std::string what;
+  append_variable(what, variable, charset);
+  what += show_msg::wrong_checksum;
+  append_hex_byte(what, static_cast<std::uint8_t>(variable.stored_checksum >> 8));
+  append_hex_byte(what, static_cast<std::uint8_t>(variable.stored_checksum));
+  what += ", computed 0x";
+  append_hex_byte(what, static_cast<std::uint8_t>(variable.computed_checksum >> 8));
+  append_hex_byte(what, static_cast<std::uint8_t>(variable.computed_checksum));
+  what += ')';
+  return problem(path, what, charset);
+}
+
+// Why a file cannot be listed, as written after its name.
+std::string_view load_error_text(LoadError error) {
+  switch (error) {
+    case LoadError::none: break;
+    case LoadError::not_found: return show_msg::no_such_file;
+    case LoadError::access_denied: return show_msg::permission_denied;
+    case LoadError::is_directory: return show_msg::is_directory;
+    case LoadError::not_regular: return show_msg::not_regular;
+    case LoadError::too_large: return show_msg::too_large;
+    case LoadError::read_failed: return show_msg::read_failed;
+    case LoadError::locked: return show_msg::locked;
+  }
+  return {};
+}
+
+std::string_view content_error_text(ContentError error) {
+  switch (error) {
+    case ContentError::none: break;
+    case ContentError::not_variable_file: return show_msg::not_variable_file;
+    case ContentError::not_ti68k_flash: return show_msg::not_ti68k_flash;
+    case ContentError::truncated: return show_msg::truncated;
+    case ContentError::bad_offset: return show_msg::bad_offset;
+    case ContentError::no_variables: return show_msg::no_variables;
+  }
+  return {};
+}
+
+// One file as read: a variable file or a Flash file, or why it is neither.
+struct Listed {
+  std::string_view failure;  // empty when it was read
+  bool flash = false;
+  VarContents variables = {};
+  FlashContents parts = {};
+};
+
+Listed read_file(const char* path, std::string& buffer) {
+  Listed listed;
+  const LoadError load_error =
+      std::string_view(path) == "-" ? load_standard_input(buffer) : load_file(path, buffer);
+  listed.failure = load_error_text(load_error);
+  if (!listed.failure.empty()) return listed;
+  listed.flash = is_flash(std::string_view(buffer).substr(0, signature_size));
+  if (listed.flash) {
+    listed.parts = read_flash_contents(buffer);
+    listed.failure = content_error_text(listed.parts.error);
+  } else {
+    listed.variables = read_var_contents(buffer);
+    listed.failure = content_error_text(listed.variables.error);
+  }
+  return listed;
+}
+
+}  // namespace
+
+bool finish_output(Console& console) {
+  console.flush();
+  if (!console.out_failed()) return true;
+  console.err("ostrel-show: " + std::string(show_msg::cannot_write) + "\n");
+  return false;
+}
+
+ShowStatus list_files(const ShowRequest& request, Console& console, Charset charset) {
+  // One buffer for every file: memory follows the largest file, not the number of files.
+  std::string buffer;
+  bool all_good = true;
+  bool listed_any = false;  // something is on standard output: the header line, or a JSON object
+  if (request.json) console.out("[");
+  for (std::size_t i = 0; i < request.args.size() && !console.out_failed(); ++i) {
+    if (!request.names_file(i)) continue;
+    const char* path = request.args[i];
+    const Listed listed = read_file(path, buffer);
+    if (request.json) {
+      console.out(listed_any ? ",\n" : "\n");
+      if (!listed.failure.empty()) {
+        console.out(json_error(path, listed.failure));
+      } else {
+        console.out(listed.flash ? json_object(path, listed.parts)
+                                 : json_object(path, listed.variables));
+      }
+      listed_any = true;
+    }
+    if (!listed.failure.empty()) {
+      console.err(problem(path, listed.failure, charset));
+      all_good = false;
+      continue;
+    }
+    if (!request.json) {
+      if (!listed_any) console.out(listing_header());
+      console.out(listed.flash ? human_lines(path, listed.parts, charset)
+                               : human_lines(path, listed.variables, charset));
+      listed_any = true;
+    }
+    for (const VarEntry& variable : listed.variables.variables) {
+      if (variable.checksum_ok()) continue;
+      console.err(checksum_problem(path, variable, charset));
+      all_good = false;
+    }
+  }
+  if (request.json) console.out(listed_any ? "\n]\n" : "]\n");
+  if (!finish_output(console)) return ShowStatus::some_failed;
+  return all_good ? ShowStatus::all_good : ShowStatus::some_failed;
+}
+
+}  // namespace ostrel
