@@ -1,15 +1,15 @@
 #include "app/edit_run.h"
 
 #include <array>
-#include <new>
 #include <optional>
 #include <string>
 
 #include "app/command_line.h"
+#include "app/edit_plan.h"
 #include "app/messages.h"
 #include "varfile/extension.h"
-#include "varfile/header.h"
 #include "varfile/file.h"
+#include "varfile/header.h"
 
 namespace ostrel {
 
@@ -32,16 +32,9 @@ struct Run {
   const EditRequest& request;
   Console& console;
   const char* path;  // the input path
-  int task_count = 0;
   bool ext_checked = false;  // the extension was checked and is a known one
-  FileForm form = FileForm::fixed;  // where the variable's fields are, as the file's head tells
-  std::string new_path = {};  // the name that goes with the new target; empty when it keeps its own
-  bool renamed = false;       // the file has its new name
-
-  // Writes the task line of the task just counted, unless quiet.
-  void task_line(std::string_view pattern, std::string_view value = {}) {
-    if (!request.quiet) console.out(pattern, {two_digits(task_count), value});
-  }
+  EditPlan plan = {};
+  bool renamed = false;  // the file has its new name
 };
 
 // Refuses a file whose name does not end in a known extension, before anything is opened.
@@ -55,159 +48,114 @@ Failure extension_stage(Run& run) {
   return Failure::none;
 }
 
-// Reads the head of the file to learn where its variable's fields are, and refuses, before
-// anything is written, the edits that would land in the wrong place: any edit of a file of
-// another kind, and the variable's own fields in a group, which holds several variables.
-Failure form_stage(Run& run, VarFile& file) {
+// Reads the head of the file, which tells where its variable's fields are, and works out the
+// whole edit from it; the refusals come before anything is written.
+Failure plan_stage(Run& run, VarFile& file) {
   std::array<char, form_probe_size> head;
   const std::optional<std::size_t> got = file.read_at(0, head);
   if (!got) return Failure::cannot_open;
-  run.form = form_of({head.data(), *got});
-  const EditRequest& request = run.request;
-  const bool variable_fields = request.destination || request.folder || request.var_name;
-  if (run.form == FileForm::other_kind && (variable_fields || request.comment || request.target)) {
-    return Failure::other_kind;
+  run.plan = plan_edit(run.request, run.ext_checked, {head.data(), *got});
+  switch (run.plan.refusal) {
+    case Refusal::none: return Failure::none;
+    case Refusal::other_kind: return Failure::other_kind;
+    case Refusal::group_file: return Failure::group_file;
+    case Refusal::out_of_memory: return Failure::out_of_memory;
   }
-  if (run.form == FileForm::group && variable_fields) return Failure::group_file;
   return Failure::none;
 }
 
-// Decides the file's new name when the target task will rename it, and refuses, before anything
-// is written, a name that is taken and an input that is a symbolic link (the link would get the
-// new name, and the file it leads to would keep a name its new signature contradicts).
-Failure rename_plan(Run& run) {
-  if (!run.request.target || !run.ext_checked) return Failure::none;
-  try {
-    run.new_path = retargeted_path(run.path, *run.request.target);
-  } catch (const std::bad_alloc&) {
-    return Failure::out_of_memory;
-  }
-  if (run.new_path == run.path) run.new_path.clear();
-  if (run.new_path.empty()) return Failure::none;
-  if (!name_is_free(run.new_path.c_str()) || is_symbolic_link(run.path)) {
+// Refuses, before anything is written, a new name that is taken, and a file whose other names
+// would contradict its new signature: an input that is a symbolic link (the link would get the
+// new name, and the file it leads to would keep its own), or a file with another hard link.
+Failure name_check(const Run& run, const VarFile& file) {
+  const char* new_path = run.plan.new_path.c_str();
+  if (!file.name_is_free(new_path) || file.name_is_link() || file.has_other_names()) {
     return Failure::cannot_rename;
   }
   return Failure::none;
 }
 
-// Undoes the rename when the run fails after it, so that a file never keeps a name that its
-// signature was not given.
-void take_name_back(Run& run) {
-  if (run.renamed && rename_no_replace(run.new_path.c_str(), run.path)) run.renamed = false;
-}
-
 // Gives the file its new name before anything is written, so that a rename that fails leaves the
-// file as it was. If another program put a new file in the path's place since the lock's check,
-// the file renamed is that one: it gets its name back, and this run writes nothing.
-Failure rename_stage(Run& run, const VarFile& file) {
-  if (!rename_no_replace(run.path, run.new_path.c_str())) return Failure::cannot_rename;
-  run.renamed = true;
-  if (file.is_at(run.new_path.c_str())) return Failure::none;
-  take_name_back(run);
-  return Failure::cannot_open;
-}
-
-// The tasks, in their fixed order. Each runs only when its field of the request is set.
-
-Failure destination_task(Run& run, VarFile& file) {
-  if (!run.request.destination) return Failure::none;
-  const Destination& destination = *find_destination(*run.request.destination);
-  ++run.task_count;
-  run.task_line(destination.task_line);
-  return write_attribute(file, run.form, destination.code) ? Failure::none : Failure::cannot_write;
-}
-
-// The folder, variable-name and comment tasks: bounded copy, warning, task line, write.
-template <std::size_t N>
-Failure text_task(Run& run, VarFile& file, std::string_view value, std::string_view warning,
-                  std::string_view line,
-                  bool (*write)(VarFile&, FileForm, const FieldImage<N>&)) {
-  ++run.task_count;
-  const FieldImage<N> image = make_field_image<N>(value);
-  if (image.truncated) run.console.out(warning);
-  run.task_line(line, image.text());
-  return write(file, run.form, image) ? Failure::none : Failure::cannot_write;
-}
-
-Failure folder_task(Run& run, VarFile& file) {
-  const auto& folder = run.request.folder;
-  if (!folder) return Failure::none;
-  if (*folder != "-") {
-    return text_task(run, file, *folder, msg::folder_truncated, msg::task_folder,
-                     write_folder_name);
+// file as it was. If another program put something else in the file's place since the lock's
+// check, that is what got the name: it gets its name back, and this run writes nothing.
+Failure rename_stage(Run& run, VarFile& file) {
+  switch (file.rename_to(run.plan.new_path.c_str())) {
+    case VarFile::Renamed::done: run.renamed = true; return Failure::none;
+    case VarFile::Renamed::failed: return Failure::cannot_rename;
+    case VarFile::Renamed::not_this_file: return Failure::cannot_open;
   }
-  ++run.task_count;
-  if (!clear_folder_name(file, run.form)) return Failure::cannot_write;
-  run.task_line(msg::task_current_folder);
   return Failure::none;
 }
 
-Failure var_name_task(Run& run, VarFile& file) {
-  const auto& name = run.request.var_name;
-  if (!name) return Failure::none;
-  return text_task(run, file, *name, msg::var_name_truncated, msg::task_var_name, write_var_name);
+// Undoes the rename when the run fails after it, so that a file never keeps a name that its
+// signature was not given. Should the old name have been taken meanwhile, the file keeps the new
+// one, and the error names it so.
+void take_name_back(Run& run, VarFile& file) {
+  if (run.renamed && file.rename_to(run.path) == VarFile::Renamed::done) run.renamed = false;
 }
 
-Failure comment_task(Run& run, VarFile& file) {
-  const auto& comment = run.request.comment;
-  if (!comment) return Failure::none;
-  return text_task(run, file, *comment, msg::comment_truncated, msg::task_comment, write_comment);
-}
-
-// Writes the signature. The file already has the name that goes with it (rename_stage).
-Failure target_task(Run& run, VarFile& file) {
-  const auto& target = run.request.target;
-  if (!target) return Failure::none;
-  ++run.task_count;
-  if (!write_signature(file, *target)) return Failure::cannot_write;
-  if (!run.ext_checked) run.console.out(msg::extension_unmodified);
-  run.task_line(msg::task_target, *target);
+// The tasks of the plan, in their order: each one's warning, task line and writes.
+Failure apply_tasks(Run& run, VarFile& file) {
+  for (std::size_t i = 0; i < run.plan.task_count; ++i) {
+    const PlannedTask& task = run.plan.tasks[i];
+    const std::string number = two_digits(static_cast<int>(i + 1));
+    if (!task.warning.empty()) run.console.out(task.warning);
+    if (task.line_first && !run.request.quiet) run.console.out(task.line, {number, task.value});
+    for (std::size_t w = 0; w < task.write_count; ++w) {
+      if (!file.write_at(task.writes[w].offset, task.writes[w].data())) return Failure::cannot_write;
+    }
+    if (!task.after_writes.empty()) run.console.out(task.after_writes);
+    if (!task.line_first && !run.request.quiet) run.console.out(task.line, {number, task.value});
+  }
   return Failure::none;
 }
 
-using Task = Failure (*)(Run&, VarFile&);
-constexpr std::array<Task, 5> tasks = {destination_task, folder_task, var_name_task, comment_task,
-                                       target_task};
-
-// The whole run: banner, extension check, open, lock, the file's form, name check, rename, tasks,
+// The whole run: banner, extension check, open, lock, the plan, name check, rename, tasks,
 // close.
 Failure edit(Run& run) {
   if (!run.request.quiet) print_banner(run.console);
   if (const Failure failure = extension_stage(run); failure != Failure::none) return failure;
-  // Declared before the file, so that the interruptions held from the rename on are let through
+  // Declared before the file, so that the signals held from the first change on are let through
   // only once the file is closed, whichever way the run ends.
   std::optional<InterruptHold> hold;
   std::optional<VarFile> file = VarFile::open(run.path);
   // Another run on the same file is waited for; if it renamed the file meanwhile, the path no
   // longer names what was opened, and this run writes nothing.
-  if (!file || !file->lock(run.path)) return Failure::cannot_open;
-  if (const Failure failure = form_stage(run, *file); failure != Failure::none) return failure;
-  if (const Failure failure = rename_plan(run); failure != Failure::none) return failure;
-  if (!run.new_path.empty()) {
-    hold.emplace();
+  if (!file || !file->lock()) return Failure::cannot_open;
+  if (const Failure failure = plan_stage(run, *file); failure != Failure::none) return failure;
+  const bool rename_due = !run.plan.new_path.empty();
+  if (rename_due) {
+    if (const Failure failure = name_check(run, *file); failure != Failure::none) return failure;
+  }
+  // From here to the close, a signal waits: the file is left with its old header and name, or
+  // with the whole new header under the name that goes with it.
+  if (run.plan.task_count > 0) hold.emplace();
+  if (rename_due) {
     if (const Failure failure = rename_stage(run, *file); failure != Failure::none) return failure;
   }
-  for (const Task task : tasks) {
-    const Failure failure = task(run, *file);
-    if (failure == Failure::none) continue;
-    take_name_back(run);
+  if (const Failure failure = apply_tasks(run, *file); failure != Failure::none) {
+    take_name_back(run, *file);
     return failure;
   }
-  if (run.task_count == 0) run.console.err(msg::nothing_to_do);
+  if (run.plan.task_count == 0) run.console.err(msg::nothing_to_do);
   if (!file->close()) return Failure::cannot_write;
   if (!run.request.quiet) run.console.out("\n");
   return Failure::none;
 }
 
 void report(const Run& run, Failure failure) {
+  // The file as it is left: under its new name when the run fails after renaming it and the old
+  // name could not be given back.
+  const std::string path = run.console.err_text(run.renamed ? run.plan.new_path : run.path);
   switch (failure) {
     case Failure::wrong_extension: run.console.err(msg::wrong_extension); break;
-    case Failure::cannot_open: run.console.err(format_message(msg::cannot_open, {run.path})); break;
-    case Failure::other_kind: run.console.err(format_message(msg::other_kind, {run.path})); break;
-    case Failure::group_file: run.console.err(format_message(msg::group_file, {run.path})); break;
-    case Failure::cannot_write: run.console.err(format_message(msg::cannot_write, {run.path})); break;
+    case Failure::cannot_open: run.console.err(format_message(msg::cannot_open, {path})); break;
+    case Failure::other_kind: run.console.err(format_message(msg::other_kind, {path})); break;
+    case Failure::group_file: run.console.err(format_message(msg::group_file, {path})); break;
+    case Failure::cannot_write: run.console.err(format_message(msg::cannot_write, {path})); break;
     case Failure::cannot_rename:
-      run.console.err(format_message(msg::cannot_rename, {run.path, run.new_path}));
+      run.console.err(format_message(msg::cannot_rename,
+                                     {path, run.console.err_text(run.plan.new_path)}));
       break;
     case Failure::none:
     case Failure::out_of_memory: break;
@@ -219,7 +167,7 @@ void report(const Run& run, Failure failure) {
 RunStatus run_edits(const EditRequest& request, Console& console) {
   Run run{request, console, request.input_path};
   const Failure failure = edit(run);
-  report(run, failure);
+  if (failure != Failure::none) report(run, failure);
   switch (failure) {
     case Failure::none: return RunStatus::completed;
     case Failure::out_of_memory: return RunStatus::out_of_memory;

@@ -31,6 +31,10 @@ int main(int argc, char** argv) {
       ostrel::print_banner(console);
       break;
   }
-  console.err(ostrel::parse_error_message(parsed));
+  // The argument an error names (a path, as a rule) shows escaped where it reaches a terminal.
+  ostrel::ParseResult shown = parsed;
+  const std::string offending = console.err_text(parsed.offending);
+  shown.offending = offending;
+  console.err(ostrel::parse_error_message(shown));
   return 1;
 }

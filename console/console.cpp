@@ -65,6 +65,14 @@ void Console::err(std::string_view text) {
   write_stream(err_fd_, text);
 }
 
+std::string Console::err_text(std::string_view text) {
+  if (err_terminal_ < 0) err_terminal_ = is_terminal(err_fd_) ? 1 : 0;
+  if (err_terminal_ == 0) return std::string(text);
+  std::string shown;
+  append_shown(shown, text, Charset::utf8, path_escapes);
+  return shown;
+}
+
 void Console::flush() {
   if (used_ == 0) return;
   out_failed_ = !write_stream(out_fd_, {pending_.data(), used_}) || out_failed_;

@@ -29,10 +29,10 @@ std::string two_digits(int number);
 /// limit (ulimit -f). False when that is impossible.
 [[nodiscard]] bool claim_standard_streams();
 
-/// While it lives, the signals that end a run (SIGINT, SIGTERM, SIGHUP and SIGQUIT; on Windows,
-/// Ctrl+C, Ctrl+Break and the closing of the console) wait, and one that came takes effect when
-/// it ends. A run holds them from its rename to its close, so that an interruption can never
-/// leave a file under a new name without its new signature. One at a time.
+/// While it lives, every signal that can be held waits (on Windows, Ctrl+C, Ctrl+Break and the
+/// closing of the console), and one that came takes effect when it ends. A run holds them from
+/// its first change to the file (the rename, or the first write) to its close, so that no signal
+/// can leave a file half edited, or under a new name without its new signature. One at a time.
 class InterruptHold {
  public:
   InterruptHold();
@@ -69,6 +69,9 @@ class Console {
   void flush();
   /// True once a write to standard output has failed.
   bool out_failed() const { return out_failed_; }
+  /// `text` (a path) as a message on standard error shows it: as it is, but where standard error
+  /// is a terminal, with what the terminal would act on escaped, as paths are shown to people.
+  std::string err_text(std::string_view text);
 
  private:
   int out_fd_;
@@ -78,6 +81,7 @@ class Console {
   std::array<char, 4096> pending_;
   std::size_t used_ = 0;
   bool out_failed_ = false;
+  signed char err_terminal_ = -1;  // whether standard error is a terminal; -1 until asked
 };
 
 }  // namespace ostrel

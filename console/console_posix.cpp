@@ -38,9 +38,10 @@ bool claim_standard_streams() {
 }
 
 InterruptHold::InterruptHold() {
+  // Every signal there is: those that end a process (SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM,
+  // real-time ones...) and the rest, which wait harmlessly. SIGKILL and SIGSTOP cannot be held.
   sigset_t held;
-  sigemptyset(&held);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, signal);
+  sigfillset(&held);
   ::sigprocmask(SIG_BLOCK, &held, &mask_before_hold);
 }
 

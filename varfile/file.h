@@ -1,7 +1,7 @@
 #pragma once
 // The platform's file calls, implemented once per OS (file_posix.cpp, file_win32.cpp): the one
-// variable file an edit run opens, locks, reads and writes; the rename that never replaces a
-// file, and the looks at names before it; loading whole files for the lister.
+// variable file an edit run opens, locks, reads, writes and renames, in the folder it holds;
+// loading whole files for the lister.
 
 #include <chrono>
 #include <cstddef>
@@ -19,27 +19,53 @@ inline constexpr std::chrono::seconds lock_wait_limit{10};
 class VarFile {
  public:
   /// Opens an existing regular file (or a symbolic link to one) for reading and writing, without
-  /// creating or truncating it. Nothing else is ever opened for writing, even when the path is
-  /// swapped meanwhile: directories, FIFOs, devices and sockets are refused, and never waited on.
+  /// creating or truncating it, by way of its folder, which it holds from then on: every later
+  /// look at a name and every rename is made in that folder, whatever happens to the path's
+  /// folders meanwhile. Nothing else is ever opened for writing, even when the path is swapped
+  /// meanwhile: directories, FIFOs, devices and sockets are refused, and never waited on. A file
+  /// under a lease is waited for, at most lock_wait_limit, which covers lock() too.
   static std::optional<VarFile> open(const char* path);
 
   VarFile(VarFile&& other) noexcept
-      : handle_(other.handle_), device_(other.device_), inode_(other.inode_) {
+      : handle_(other.handle_), folder_(other.folder_), device_(other.device_),
+        inode_(other.inode_), links_(other.links_), name_(other.name_), give_up_(other.give_up_) {
     other.handle_ = -1;
+    other.folder_ = -1;
   }
   VarFile& operator=(VarFile&&) = delete;
   VarFile(const VarFile&) = delete;
   VarFile& operator=(const VarFile&) = delete;
   ~VarFile();
 
-  /// Takes the file for this run alone until it is closed, waiting while another run (or any
-  /// program holding a lock on it) has it, at most lock_wait_limit, then checks that `path` still
-  /// names this file. False when the wait ran out or `path` names another file: the other run
-  /// renamed or replaced it, and this one must leave it alone.
-  [[nodiscard]] bool lock(const char* path);
+  /// Takes the file for this run alone until it is closed (every lock kind other programs take:
+  /// flock and a record lock on POSIX systems), waiting while another run or program holds one,
+  /// within the limit open() began; then checks that the file's name still names this file. False
+  /// when the wait ran out or the name names another file: another run renamed or replaced it,
+  /// and this one must leave it alone. A lock the filesystem cannot give is gone without.
+  [[nodiscard]] bool lock();
 
-  /// True when `path` names this very file (the same device and inode, or volume and index).
-  [[nodiscard]] bool is_at(const char* path) const;
+  /// True when the file's name in its folder is itself a symbolic link (on Windows, any reparse
+  /// point): renaming it would rename the link, not the file it leads to.
+  [[nodiscard]] bool name_is_link() const;
+
+  /// True when the file has another name besides this one (a hard link), as the lock found it.
+  [[nodiscard]] bool has_other_names() const { return links_ > 1; }
+
+  /// True when nothing at all, not even a dangling symbolic link, has in the file's folder the
+  /// last part of `path`.
+  [[nodiscard]] bool name_is_free(const char* path) const;
+
+  enum class Renamed {
+    done,           // the file has its new name
+    failed,         // nothing changed: the name is taken, or the rename is not possible
+    not_this_file,  // what had the name was not this file: it was given its name back
+  };
+
+  /// Gives the file, in its folder, the last part of `path` as its name, never replacing a file
+  /// that has it, even one another process creates at that moment (best effort on filesystems
+  /// with neither an atomic no-replace rename nor hard links); then checks, without following
+  /// links, that the new name is this file.
+  [[nodiscard]] Renamed rename_to(const char* path);
 
   /// Reads from `offset` into `buffer` until it is full or the file ends; the count read, or
   /// none when a read fails.
@@ -54,24 +80,16 @@ class VarFile {
   [[nodiscard]] bool close();
 
  private:
-  VarFile(std::intptr_t handle, std::uint64_t device, std::uint64_t inode)
-      : handle_(handle), device_(device), inode_(inode) {}
-  std::intptr_t handle_;  // a descriptor (POSIX) or a HANDLE (Windows); -1 once closed
-  std::uint64_t device_;  // which file it is (device and inode, or volume and file index), to
-  std::uint64_t inode_;   // compare with what the path names
+  VarFile() = default;
+  std::intptr_t handle_ = -1;  // a descriptor (POSIX) or a HANDLE (Windows); -1 once closed
+  std::intptr_t folder_ = -1;  // POSIX: a descriptor of the file's folder, or -1 for the current one
+  std::uint64_t device_ = 0;   // which file it is (device and inode, or volume and file index), to
+  std::uint64_t inode_ = 0;    // compare with what its name names
+  std::uint64_t links_ = 1;    // how many names it has
+  const char* name_ = nullptr;  // its name in its folder: the end of the path it was opened by,
+                                // or of the one it was renamed to
+  std::chrono::steady_clock::time_point give_up_ = {};  // when waiting for it ends
 };
-
-/// True when nothing at all, not even a dangling symbolic link, has the name `path`.
-[[nodiscard]] bool name_is_free(const char* path);
-
-/// True when `path` itself is a symbolic link (on Windows, any reparse point): renaming it would
-/// rename the link, not the file it leads to.
-[[nodiscard]] bool is_symbolic_link(const char* path);
-
-/// Renames `from` to `to`, failing (and changing nothing) when `to` already exists, even if
-/// another process creates it at the same moment; best effort on filesystems that have neither
-/// an atomic no-replace rename nor hard links. Returns false on any failure.
-[[nodiscard]] bool rename_no_replace(const char* from, const char* to);
 
 /// Why a file could not be loaded.
 enum class LoadError {
@@ -90,8 +108,10 @@ enum class LoadError {
 inline constexpr std::uint64_t max_load_size = 64 << 20;
 
 /// Reads the whole regular file `path` into `buffer`, reusing its memory, in one read as a rule,
-/// after waiting for an edit in progress to end (at most lock_wait_limit). Devices, FIFOs and
-/// folders are never read, and never waited on.
+/// after waiting for an edit in progress (or another program's write lock, or a lease) to end,
+/// at most lock_wait_limit. Devices, FIFOs and folders are never opened, and never waited on. A
+/// file that the path no longer names once the wait is over (an edit renamed it) is not read:
+/// what the path names then is, as a listing started then would.
 LoadError load_file(const char* path, std::string& buffer);
 
 /// Reads all of standard input into `buffer`, as for a file.

@@ -1,11 +1,13 @@
-// File access on POSIX systems: opening, locking, positioned writes and the no-replace rename,
-// and loading a whole file for reading.
+// File access on POSIX systems: opening a file by way of its folder, locking, positioned writes
+// and the no-replace rename in that folder, and loading a whole file for reading.
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <cstdio>  // renamex_np and RENAME_EXCL (macOS)
+#include <cstdio>  // renameatx_np and RENAME_EXCL (macOS)
+#include <cstring>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -23,42 +25,13 @@ namespace ostrel {
 
 namespace {
 
-// Opens by looking at the path, opening it, and looking again. The path can change between the
-// look and the open, so the open must not wait (O_NONBLOCK: a FIFO put there meanwhile would wait
-// for a writer), and the second look refuses what is not a regular file.
-int open_by_path(const char* path, struct stat& info) {
-  if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
-  const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-#if defined(O_PATH)
-// Opens by way of a descriptor that can only look (O_PATH opens no device and waits for nothing):
-// the very file whose type was checked is then reopened for writing through /proc, so nothing
-// that took the path's place meanwhile is ever opened for writing. Without O_NONBLOCK, a file
-// under a lease (Samba, a backup agent) is waited for, as other tools do. Sets `no_proc` when
-// /proc is not mounted and this way is closed.
-int open_by_descriptor(const char* path, struct stat& info, bool& no_proc) {
-  const int handle = ::open(path, O_PATH | O_CLOEXEC);
-  if (handle < 0) return -1;
-  int fd = -1;
-  if (::fstat(handle, &info) == 0 && S_ISREG(info.st_mode)) {
-    char link[32] = "/proc/self/fd/";
-    std::to_chars(link + sizeof "/proc/self/fd/" - 1, link + sizeof link - 1, handle);
-    fd = ::open(link, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    no_proc = fd < 0 && errno == ENOENT;
-  }
-  ::close(handle);
-  return fd;
-}
-#endif
-
 using Clock = std::chrono::steady_clock;
+
+// The last part of a path: what follows its last slash.
+const char* last_part(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  return slash == nullptr ? path : slash + 1;
+}
 
 // Waits before the next try, longer each time (from 1 ms up to 100 ms); false, without waiting,
 // once `give_up` has passed.
@@ -70,60 +43,216 @@ bool pause_before_retry(Clock::time_point give_up, long& pause_ns) {
   return true;
 }
 
-// Takes the advisory lock `operation` (LOCK_EX or LOCK_SH) on `fd`. It is asked for without
-// blocking, and again after a pause while another program holds one that conflicts, so that a
-// holder that never lets go (a stopped run, flock(1) in a script) keeps the caller waiting only
-// until `give_up`: false then. Where the filesystem has no locks (ENOLCK, EOPNOTSUPP) the caller
-// goes on without one rather than refuse every file there: true.
-bool lock_until(int fd, int operation, Clock::time_point give_up) {
+// Opens `name` in `folder` with `flags`, which hold O_NONBLOCK: a file under a lease (Samba, a
+// backup agent) then fails at once, its holder being told to let go, instead of keeping the
+// caller for the kernel's lease-break time (45 s). It is tried again until `give_up`.
+int open_retrying(int folder, const char* name, int flags, Clock::time_point give_up) {
   long pause_ns = 1'000'000;
-  while (::flock(fd, operation | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) return true;
-    if (!pause_before_retry(give_up, pause_ns)) return false;
+  for (;;) {
+    const int fd = ::openat(folder, name, flags);
+    if (fd >= 0 || (errno != EINTR && errno != EWOULDBLOCK)) return fd;
+    if (errno == EWOULDBLOCK && !pause_before_retry(give_up, pause_ns)) return -1;
   }
-  return true;
+}
+
+// Opens the regular file `name` in `folder` with `flags` without ever opening anything else, even
+// when the name is swapped meanwhile: where there are O_PATH and /proc, by way of a descriptor
+// that can only look (it opens no device and waits for nothing), the very file whose type was
+// checked being reopened through /proc; elsewhere by looking, opening without waiting for
+// anything (O_NONBLOCK) and looking again. -1 with `info` telling what was found when the name
+// is not a regular file (st_mode 0 when nothing was found).
+int open_regular(int folder, const char* name, int flags, struct stat& info,
+                 Clock::time_point give_up) {
+  info.st_mode = 0;
+  flags |= O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+#if defined(O_PATH)
+  const int look = ::openat(folder, name, O_PATH | O_CLOEXEC);
+  if (look < 0) return -1;
+  int fd = -1;
+  bool no_proc = false;
+  if (::fstat(look, &info) == 0 && S_ISREG(info.st_mode)) {
+    char link[32] = "/proc/self/fd/";
+    std::to_chars(link + sizeof "/proc/self/fd/" - 1, link + sizeof link - 1, look);
+    fd = open_retrying(AT_FDCWD, link, flags, give_up);
+    no_proc = fd < 0 && errno == ENOENT;
+  }
+  const int why = errno;
+  ::close(look);
+  errno = why;
+  if (!no_proc) return fd;
+#endif
+  if (::fstatat(folder, name, &info, 0) != 0 || !S_ISREG(info.st_mode)) return -1;
+  const int fd_by_name = open_retrying(folder, name, flags, give_up);
+  if (fd_by_name < 0) return -1;
+  if (::fstat(fd_by_name, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd_by_name);
+    return -1;
+  }
+  return fd_by_name;
+}
+
+enum class Lock { taken, busy };
+
+// One try at flock `operation` (LOCK_EX or LOCK_SH). Where the filesystem has no such locks
+// (ENOLCK, EOPNOTSUPP: some network filesystems), the caller goes on without one rather than
+// refuse every file there: taken.
+Lock try_flock(int fd, int operation) {
+  while (::flock(fd, operation | LOCK_NB) != 0) {
+    if (errno != EINTR) return errno == EWOULDBLOCK ? Lock::busy : Lock::taken;
+  }
+  return Lock::taken;
+}
+
+// One try at a record lock of `type` (F_WRLCK or F_RDLCK) over the whole file, as fcntl and
+// lockf take: an open file description lock where the system has them, a process's record lock
+// otherwise (and on kernels that refuse the former). Gone without where the filesystem has none.
+Lock try_record_lock(int fd, short type) {
+  struct flock whole {};
+  whole.l_type = type;
+  whole.l_whence = SEEK_SET;  // from 0, of length 0: the whole file, however it grows
+#if defined(F_OFD_SETLK)
+  int command = F_OFD_SETLK;
+#else
+  int command = F_SETLK;
+#endif
+  while (::fcntl(fd, command, &whole) != 0) {
+#if defined(F_OFD_SETLK)
+    if (errno == EINVAL && command == F_OFD_SETLK) {
+      command = F_SETLK;
+      continue;
+    }
+#endif
+    if (errno != EINTR) return errno == EAGAIN || errno == EACCES ? Lock::busy : Lock::taken;
+  }
+  return Lock::taken;
+}
+
+// Takes flock `operation` and a record lock of `type` on `fd`, so that a program holding either
+// kind is waited for. Each is asked for without blocking, and again after a pause while another
+// program holds one that conflicts, so that a holder that never lets go (a stopped run, flock(1)
+// in a script) keeps the caller waiting only until `give_up`: false then. `waited` tells whether
+// there was a wait.
+bool lock_until(int fd, int operation, short type, Clock::time_point give_up, bool& waited) {
+  long pause_ns = 1'000'000;
+  waited = false;
+  bool flocked = false;
+  for (;;) {
+    flocked = flocked || try_flock(fd, operation) == Lock::taken;
+    if (flocked && try_record_lock(fd, type) == Lock::taken) return true;
+    if (!pause_before_retry(give_up, pause_ns)) return false;
+    waited = true;
+  }
+}
+
+bool same_file(const struct stat& info, std::uint64_t device, std::uint64_t inode) {
+  return static_cast<std::uint64_t>(info.st_dev) == device &&
+         static_cast<std::uint64_t>(info.st_ino) == inode;
 }
 
 // Removes the old name once the new one is linked; should that fail, the new name is taken back
 // so that the file keeps exactly one name.
-bool drop_old_name(const char* from, const char* to) {
-  if (::unlink(from) == 0) return true;
-  ::unlink(to);
+bool drop_old_name(int folder, const char* from, const char* to) {
+  if (::unlinkat(folder, from, 0) == 0) return true;
+  ::unlinkat(folder, to, 0);
   return false;
+}
+
+// The system's own atomic rename that never replaces: true when done. Where there is none, or the
+// filesystem refuses it, false with errno ENOSYS, EINVAL or ENOTSUP; any other errno is the
+// rename's own failure (EEXIST when `to` exists).
+bool atomic_rename_no_replace(int folder, const char* from, const char* to) {
+#if defined(__APPLE__) && !defined(OSTREL_GENERIC_RENAME)
+  // RENAME_EXCL makes the rename fail with EEXIST, atomically, when `to` exists.
+  return ::renameatx_np(folder, from, folder, to, RENAME_EXCL) == 0;
+#elif defined(__linux__) && defined(SYS_renameat2) && !defined(OSTREL_GENERIC_RENAME)
+  // The system call itself: musl, unlike glibc, declares no renameat2(), and its flag comes from
+  // <linux/fs.h>, which not every C library's headers include.
+  constexpr unsigned rename_noreplace = 1;
+  return ::syscall(SYS_renameat2, folder, from, folder, to, rename_noreplace) == 0;
+#else
+  // None: another POSIX system, or the generic way forced (OSTREL_GENERIC_RENAME) to test it.
+  static_cast<void>(folder), static_cast<void>(from), static_cast<void>(to);
+  errno = ENOSYS;
+  return false;
+#endif
 }
 
 }  // namespace
 
 std::optional<VarFile> VarFile::open(const char* path) {
-  struct stat info;
-  int fd = -1;
+  VarFile file;
+  file.give_up_ = Clock::now() + lock_wait_limit;
+  file.name_ = last_part(path);
+  if (file.name_ != path) {
+    // The folder, opened once: "a/b/" of "a/b/game.89p", "/" of "/game.89p".
+    const std::string folder(path, std::max<std::size_t>(file.name_ - path - 1, 1));
 #if defined(O_PATH)
-  bool no_proc = false;
-  fd = open_by_descriptor(path, info, no_proc);
-  if (fd < 0 && no_proc) fd = open_by_path(path, info);
+    file.folder_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 #else
-  fd = open_by_path(path, info);
+    file.folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 #endif
+    if (file.folder_ < 0) return std::nullopt;
+  }
+  const int folder = file.folder_ >= 0 ? static_cast<int>(file.folder_) : AT_FDCWD;
+  struct stat info;
+  const int fd = open_regular(folder, file.name_, O_RDWR, info, file.give_up_);
   if (fd < 0) return std::nullopt;
-  return VarFile(fd, static_cast<std::uint64_t>(info.st_dev),
-                 static_cast<std::uint64_t>(info.st_ino));
+  file.handle_ = fd;
+  file.device_ = static_cast<std::uint64_t>(info.st_dev);
+  file.inode_ = static_cast<std::uint64_t>(info.st_ino);
+  file.links_ = static_cast<std::uint64_t>(info.st_nlink);
+  return file;
 }
 
 VarFile::~VarFile() {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
+  if (folder_ >= 0) ::close(static_cast<int>(folder_));
 }
 
-bool VarFile::lock(const char* path) {
+namespace {
+
+int folder_of(std::intptr_t folder) { return folder >= 0 ? static_cast<int>(folder) : AT_FDCWD; }
+
+}  // namespace
+
+bool VarFile::lock() {
   // Held by every run of this tool until it closes the file.
-  return lock_until(static_cast<int>(handle_), LOCK_EX, Clock::now() + lock_wait_limit) &&
-         is_at(path);
+  bool waited = false;
+  struct stat info;
+  if (!lock_until(static_cast<int>(handle_), LOCK_EX, F_WRLCK, give_up_, waited) ||
+      ::fstatat(folder_of(folder_), name_, &info, 0) != 0 || !same_file(info, device_, inode_)) {
+    return false;
+  }
+  links_ = static_cast<std::uint64_t>(info.st_nlink);
+  return true;
 }
 
-bool VarFile::is_at(const char* path) const {
+bool VarFile::name_is_link() const {
   struct stat info;
-  return ::stat(path, &info) == 0 && static_cast<std::uint64_t>(info.st_dev) == device_ &&
-         static_cast<std::uint64_t>(info.st_ino) == inode_;
+  return ::fstatat(folder_of(folder_), name_, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISLNK(info.st_mode);
+}
+
+bool VarFile::name_is_free(const char* path) const {
+  struct stat info;
+  return ::fstatat(folder_of(folder_), last_part(path), &info, AT_SYMLINK_NOFOLLOW) != 0 &&
+         errno == ENOENT;
+}
+
+VarFile::Renamed VarFile::rename_to(const char* path) {
+  const int folder = folder_of(folder_);
+  const char* from = name_;
+  const char* to = last_part(path);
+  if (!rename_no_replace(folder, from, to)) return Renamed::failed;
+  name_ = to;
+  struct stat info;
+  if (::fstatat(folder, to, &info, AT_SYMLINK_NOFOLLOW) == 0 && same_file(info, device_, inode_)) {
+    return Renamed::done;
+  }
+  // Another program put something else in the file's place since the lock's look: that was
+  // renamed, and gets its name back.
+  if (rename_no_replace(folder, to, from)) name_ = from;
+  return Renamed::not_this_file;
 }
 
 std::optional<std::size_t> VarFile::read_at(std::uint64_t offset, std::span<char> buffer) {
@@ -163,110 +292,89 @@ bool VarFile::close() {
   return ::close(fd) == 0;
 }
 
-bool name_is_free(const char* path) {
-  struct stat info;
-  return ::lstat(path, &info) != 0 && errno == ENOENT;
-}
-
-bool is_symbolic_link(const char* path) {
-  struct stat info;
-  return ::lstat(path, &info) == 0 && S_ISLNK(info.st_mode);
-}
-
-namespace {
-
-// The system's own atomic rename that never replaces: true when done. Where there is none, or the
-// filesystem refuses it, false with errno ENOSYS, EINVAL or ENOTSUP; any other errno is the
-// rename's own failure (EEXIST when `to` exists).
-bool atomic_rename_no_replace(const char* from, const char* to) {
-#if defined(__APPLE__) && !defined(OSTREL_GENERIC_RENAME)
-  // RENAME_EXCL makes the rename fail with EEXIST, atomically, when `to` exists.
-  return ::renamex_np(from, to, RENAME_EXCL) == 0;
-#elif defined(__linux__) && defined(SYS_renameat2) && !defined(OSTREL_GENERIC_RENAME)
-  // The system call itself: musl, unlike glibc, declares no renameat2(), and its flag comes from
-  // <linux/fs.h>, which not every C library's headers include.
-  constexpr unsigned rename_noreplace = 1;
-  return ::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, rename_noreplace) == 0;
-#else
-  // None: another POSIX system, or the generic way forced (OSTREL_GENERIC_RENAME) to test it.
-  static_cast<void>(from), static_cast<void>(to);
-  errno = ENOSYS;
-  return false;
-#endif
-}
-
-}  // namespace
-
-bool rename_no_replace(const char* from, const char* to) {
-  if (atomic_rename_no_replace(from, to)) return true;
+bool rename_no_replace(int folder, const char* from, const char* to) {
+  if (atomic_rename_no_replace(folder, from, to)) return true;
   // Filesystems without the flag refuse it (EINVAL; ENOTSUP on macOS), systems without the call
   // lack it (ENOSYS): then a hard link, which fails rather than replace.
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-  if (::link(from, to) == 0) return drop_old_name(from, to);
+  if (::linkat(folder, from, folder, to, 0) == 0) return drop_old_name(folder, from, to);
   // Some FUSE and network filesystems have no hard links either (EPERM, EOPNOTSUPP). There the
   // rename can only look first, as `mv -n` does, so a file created under the new name by another
   // process in between would be replaced: on such filesystems the guarantee is best effort.
   if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOTSUP) return false;
-  return rename_if_free(from, to);
+  return rename_if_free(folder, from, to);
 }
 
-bool rename_by_link(const char* from, const char* to) {
-  // link() fails with EEXIST rather than replace, so no other file can be lost in between.
-  return ::link(from, to) == 0 && drop_old_name(from, to);
+bool rename_by_link(int folder, const char* from, const char* to) {
+  // linkat() fails with EEXIST rather than replace, so no other file can be lost in between.
+  return ::linkat(folder, from, folder, to, 0) == 0 && drop_old_name(folder, from, to);
 }
 
-bool rename_if_free(const char* from, const char* to) {
-  return name_is_free(to) && ::rename(from, to) == 0;
+bool rename_if_free(int folder, const char* from, const char* to) {
+  struct stat info;
+  return ::fstatat(folder, to, &info, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT &&
+         ::renameat(folder, from, folder, to) == 0;
 }
+
+namespace {
+
+// Why `path` could not be opened for reading, from errno and what open_regular() found there.
+LoadError open_error(const struct stat& found) {
+  if (S_ISDIR(found.st_mode)) return LoadError::is_directory;
+  if (found.st_mode != 0 && !S_ISREG(found.st_mode)) return LoadError::not_regular;
+  if (errno == ENOENT || errno == ENOTDIR) return LoadError::not_found;
+  if (errno == EACCES || errno == EPERM) return LoadError::access_denied;
+  if (errno == EWOULDBLOCK) return LoadError::locked;  // a lease held past the limit
+  return LoadError::read_failed;
+}
+
+// Reads the `size` bytes of `fd` into `buffer`: fewer if it shrank meanwhile; a file that grows
+// is read as it was.
+LoadError read_whole(int fd, std::size_t size, std::string& buffer) {
+  buffer.resize(size);
+  std::size_t got = 0;
+  LoadError error = LoadError::none;
+  while (got < buffer.size()) {
+    const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = LoadError::read_failed;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  buffer.resize(got);
+  return error;
+}
+
+}  // namespace
 
 LoadError load_file(const char* path, std::string& buffer) {
-  // O_NONBLOCK: a FIFO is refused below instead of waited on, and a file under a lease (Samba, a
-  // backup agent) fails at once, its holder being told to let go: it is tried again until the
-  // limit. Reading only, nothing else needs the care taken with the writing open.
   const Clock::time_point give_up = Clock::now() + lock_wait_limit;
-  long pause_ns = 1'000'000;
-  int fd;
-  while ((fd = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) < 0) {
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) break;
-    if (!pause_before_retry(give_up, pause_ns)) return LoadError::locked;
-  }
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return LoadError::not_found;
-    if (errno == EACCES || errno == EPERM) return LoadError::access_denied;
-    if (errno == ENXIO) return LoadError::not_regular;  // a socket
-    return LoadError::read_failed;
-  }
-  struct stat info;
-  LoadError error = LoadError::none;
-  if (::fstat(fd, &info) != 0) {
-    error = LoadError::read_failed;
-  } else if (S_ISDIR(info.st_mode)) {
-    error = LoadError::is_directory;
-  } else if (!S_ISREG(info.st_mode)) {
-    error = LoadError::not_regular;
-  } else if (static_cast<std::uint64_t>(info.st_size) > max_load_size) {
-    error = LoadError::too_large;
-  } else if (!lock_until(fd, LOCK_SH, give_up)) {
-    // A shared lock waits for an ostrel run that is editing the file (it holds an exclusive one
-    // until its edits and rename are done), so no half-edited header is listed.
-    error = LoadError::locked;
-  } else {
-    // The size fstat gave: a file that grows meanwhile is read as it was, one that shrinks as it
-    // is now.
-    buffer.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t got = 0;
-    while (got < buffer.size()) {
-      const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) error = LoadError::read_failed;
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
+  for (;;) {
+    struct stat info;
+    const int fd = open_regular(AT_FDCWD, path, O_RDONLY, info, give_up);
+    if (fd < 0) return open_error(info);
+    LoadError error = LoadError::none;
+    bool waited = false;
+    struct stat now;
+    if (static_cast<std::uint64_t>(info.st_size) > max_load_size) {
+      error = LoadError::too_large;
+    } else if (!lock_until(fd, LOCK_SH, F_RDLCK, give_up, waited)) {
+      // A shared lock waits for an ostrel run that is editing the file (it holds an exclusive one
+      // until its edits and rename are done), so no half-edited header is listed.
+      error = LoadError::locked;
+    } else if (waited && (::stat(path, &now) != 0 ||
+                          !same_file(now, static_cast<std::uint64_t>(info.st_dev),
+                                     static_cast<std::uint64_t>(info.st_ino)))) {
+      // The edit waited for renamed the file: what the path names now is listed, or found
+      // missing, as a listing started now would.
+      ::close(fd);
+      continue;
+    } else {
+      error = read_whole(fd, static_cast<std::size_t>(waited ? now.st_size : info.st_size), buffer);
     }
-    buffer.resize(got);
+    ::close(fd);
+    return error;
   }
-  ::close(fd);
-  return error;
 }
 
 LoadError load_standard_input(std::string& buffer) {

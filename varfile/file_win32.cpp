@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <windows.h>
 
@@ -16,6 +18,17 @@ namespace ostrel {
 namespace {
 
 constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+using Clock = std::chrono::steady_clock;
+
+// The last part of a path: what follows its last folder separator (or a drive's colon).
+const char* last_part(const char* path) {
+  const char* part = path;
+  for (const char* c = path; *c != '\0'; ++c) {
+    if (*c == '/' || *c == '\\' || *c == ':') part = c + 1;
+  }
+  return part;
+}
 
 // `path` in UTF-16; empty when it is not valid UTF-8 (or is empty), which no file is named.
 std::wstring widen_path(std::string_view path) { return widen(path, true); }
@@ -37,8 +50,10 @@ HANDLE open_to_look(const std::wstring& path) {
   return ::CreateFileW(path.c_str(), 0, share_all, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-// The volume and file index of an open file; false for anything but a regular disk file.
-bool identify(HANDLE file, std::uint64_t& volume, std::uint64_t& index) {
+// The volume and file index of an open file, and its number of names; false for anything but a
+// regular disk file.
+bool identify(HANDLE file, std::uint64_t& volume, std::uint64_t& index,
+              std::uint64_t* links = nullptr) {
   BY_HANDLE_FILE_INFORMATION info;
   if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file, &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -46,33 +61,43 @@ bool identify(HANDLE file, std::uint64_t& volume, std::uint64_t& index) {
   }
   volume = info.dwVolumeSerialNumber;
   index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  if (links != nullptr) *links = info.nNumberOfLinks;
   return true;
 }
 
-HANDLE as_handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-
-// The tick count (milliseconds) at which a wait that starts now gives up.
-ULONGLONG lock_deadline() {
-  return ::GetTickCount64() +
-         static_cast<ULONGLONG>(std::chrono::milliseconds(lock_wait_limit).count());
+// True when `path` names the file of `volume` and `index`; its number of names in `links`.
+bool names_file(const char* path, std::uint64_t volume, std::uint64_t index,
+                std::uint64_t* links = nullptr) {
+  const HANDLE now = open_to_look(widen(path, true));
+  if (now == INVALID_HANDLE_VALUE) return false;
+  std::uint64_t now_volume = 0;
+  std::uint64_t now_index = 0;
+  const bool same =
+      identify(now, now_volume, now_index, links) && now_volume == volume && now_index == index;
+  ::CloseHandle(now);
+  return same;
 }
+
+HANDLE as_handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 // Locks every byte the file may ever have (`flags` LOCKFILE_EXCLUSIVE_LOCK, or 0 for a shared
 // lock). It is asked for without blocking, and again after a pause while another program holds
 // one that conflicts, so that a holder that never lets go keeps the caller waiting only until
 // `give_up`: false then. Where the filesystem has no locks, the caller goes on without one, as
-// on POSIX systems: true.
-bool lock_until(HANDLE file, DWORD flags, ULONGLONG give_up) {
+// on POSIX systems: true. `waited` tells whether there was a wait.
+bool lock_until(HANDLE file, DWORD flags, Clock::time_point give_up, bool& waited) {
   DWORD pause_ms = 1;
+  waited = false;
   for (;;) {
     OVERLAPPED whole{};
     if (::LockFileEx(file, flags | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
       return true;
     }
     if (::GetLastError() != ERROR_LOCK_VIOLATION) return true;
-    if (::GetTickCount64() >= give_up) return false;
+    if (Clock::now() >= give_up) return false;
     ::Sleep(pause_ms);
     pause_ms = std::min<DWORD>(pause_ms * 2, 100);
+    waited = true;
   }
 }
 
@@ -91,41 +116,83 @@ std::wstring widen(std::string_view text, bool strict) {
 std::optional<VarFile> VarFile::open(const char* path) {
   const std::wstring wide = widen_path(path);
   if (wide.empty() || windows_would_change(path)) return std::nullopt;
+  VarFile file;
+  file.give_up_ = Clock::now() + lock_wait_limit;
+  file.name_ = path;  // names are looked at by their whole path; the folder is held to rename in
+  // The folder, opened once: "sub\" of "sub\game.89p", "." of "game.89p", "C:." of "C:game.89p".
+  const std::size_t folder_end = static_cast<std::size_t>(last_part(path) - path);
+  std::string folder(path, folder_end);
+  if (folder.empty() || folder.back() == ':') folder += '.';
+  const HANDLE folder_handle = ::CreateFileW(widen_path(folder).c_str(), GENERIC_READ, share_all,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                             nullptr);
+  if (folder_handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  file.folder_ = reinterpret_cast<std::intptr_t>(folder_handle);
   // Looked at first through a handle that can neither read nor write, then reopened from that
   // handle, so that only the regular disk file looked at is ever opened for writing: never a
   // folder, a device such as NUL or CON, or a pipe. Folders fail the look itself.
   const HANDLE look = open_to_look(wide);
   if (look == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::uint64_t volume = 0;
-  std::uint64_t index = 0;
-  HANDLE file = INVALID_HANDLE_VALUE;
-  if (identify(look, volume, index)) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (identify(look, file.device_, file.inode_, &file.links_)) {
     // Other runs may open it too, and then wait for the lock; deleting (renaming) is shared so
-    // that the rename can happen while the file is open and locked.
-    file = ::ReOpenFile(look, GENERIC_READ | GENERIC_WRITE, share_all, 0);
+    // that the rename can happen while the file is open and locked, and asked for, so that this
+    // handle can rename the file it holds.
+    handle = ::ReOpenFile(look, GENERIC_READ | GENERIC_WRITE | DELETE, share_all, 0);
   }
   ::CloseHandle(look);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  return VarFile(reinterpret_cast<std::intptr_t>(file), volume, index);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  file.handle_ = reinterpret_cast<std::intptr_t>(handle);
+  return file;
 }
 
 VarFile::~VarFile() {
   if (handle_ != -1) ::CloseHandle(as_handle(handle_));
 }
 
-bool VarFile::lock(const char* path) {
+bool VarFile::lock() {
   // Exclusive: while it is held, another run waits and nothing else can write the file.
-  return lock_until(as_handle(handle_), LOCKFILE_EXCLUSIVE_LOCK, lock_deadline()) && is_at(path);
+  bool waited = false;
+  return lock_until(as_handle(handle_), LOCKFILE_EXCLUSIVE_LOCK, give_up_, waited) &&
+         names_file(name_, device_, inode_, &links_);
 }
 
-bool VarFile::is_at(const char* path) const {
-  const HANDLE now = open_to_look(widen_path(path));
-  if (now == INVALID_HANDLE_VALUE) return false;
-  std::uint64_t volume = 0;
-  std::uint64_t index = 0;
-  const bool same = identify(now, volume, index) && volume == device_ && index == inode_;
-  ::CloseHandle(now);
-  return same;
+bool VarFile::name_is_link() const {
+  const DWORD attributes = ::GetFileAttributesW(widen_path(name_).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool VarFile::name_is_free(const char* path) const {
+  // Attributes are those of a link itself, so a dangling link counts as taken.
+  return ::GetFileAttributesW(widen_path(path).c_str()) == INVALID_FILE_ATTRIBUTES &&
+         ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+VarFile::Renamed VarFile::rename_to(const char* path) {
+  // The handle itself is renamed, in the folder where the file it holds is now (as the handle
+  // tells it, whatever the path's folders name now), never replacing a file.
+  const HANDLE handle = as_handle(handle_);
+  const DWORD length =
+      ::GetFinalPathNameByHandleW(handle, nullptr, 0, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  std::wstring where(length, L'\0');
+  const DWORD got = ::GetFinalPathNameByHandleW(handle, where.data(), length,
+                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  const std::wstring name = widen_path(last_part(path));
+  if (length == 0 || got == 0 || got >= length || name.empty()) return Renamed::failed;
+  where.resize(where.rfind(L'\\', got) + 1);  // "\\?\C:\games\" of "\\?\C:\games\game.89p"
+  if (where.starts_with(L"\\\\?\\")) where.replace(0, 4, L"\\??\\");  // the system's own form
+  where += name;
+  const DWORD where_size = static_cast<DWORD>(where.size() * sizeof(wchar_t));
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + where_size, 0);  // ReplaceIfExists false
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->FileNameLength = where_size;
+  std::memcpy(info->FileName, where.data(), where_size);
+  if (!::SetFileInformationByHandle(handle, FileRenameInfo, info,
+                                    static_cast<DWORD>(buffer.size()))) {
+    return Renamed::failed;
+  }
+  name_ = path;
+  return Renamed::done;
 }
 
 std::optional<std::size_t> VarFile::read_at(std::uint64_t offset, std::span<char> buffer) {
@@ -170,79 +237,88 @@ bool VarFile::close() {
   return ::CloseHandle(file) != 0;
 }
 
-bool name_is_free(const char* path) {
-  // Attributes are those of a link itself, so a dangling link counts as taken.
-  return ::GetFileAttributesW(widen_path(path).c_str()) == INVALID_FILE_ATTRIBUTES &&
-         ::GetLastError() == ERROR_FILE_NOT_FOUND;
+namespace {
+
+// Opens the regular file `path` for reading, looked at first, as for editing, so that no device
+// or pipe is ever opened; its volume and index for names_file(). Null, `error` saying why, when
+// that is not possible.
+HANDLE open_for_reading(const std::wstring& path, std::uint64_t& volume, std::uint64_t& index,
+                        LoadError& error) {
+  const HANDLE look = open_to_look(path);
+  if (look == INVALID_HANDLE_VALUE) {
+    const DWORD why = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) {
+      error = LoadError::not_found;
+    } else if (attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      error = LoadError::is_directory;
+    } else {
+      error = why == ERROR_ACCESS_DENIED ? LoadError::access_denied : LoadError::read_failed;
+    }
+    return nullptr;
+  }
+  HANDLE file = nullptr;
+  error = LoadError::not_regular;
+  if (identify(look, volume, index)) {
+    file = ::ReOpenFile(look, GENERIC_READ, share_all, 0);
+    if (file == INVALID_HANDLE_VALUE) {
+      file = nullptr;
+      error = ::GetLastError() == ERROR_ACCESS_DENIED ? LoadError::access_denied
+                                                       : LoadError::read_failed;
+    }
+  }
+  ::CloseHandle(look);
+  return file;
 }
 
-bool is_symbolic_link(const char* path) {
-  const DWORD attributes = ::GetFileAttributesW(widen_path(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+LoadError read_whole(HANDLE file, std::string& buffer) {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file, &size)) return LoadError::read_failed;
+  if (static_cast<std::uint64_t>(size.QuadPart) > max_load_size) return LoadError::too_large;
+  buffer.resize(static_cast<std::size_t>(size.QuadPart));
+  std::size_t got = 0;
+  LoadError error = LoadError::none;
+  while (got < buffer.size()) {
+    DWORD n = 0;
+    if (!::ReadFile(file, buffer.data() + got, static_cast<DWORD>(buffer.size() - got), &n,
+                    nullptr)) {
+      error = LoadError::read_failed;
+    }
+    if (n == 0) break;
+    got += n;
+  }
+  buffer.resize(got);
+  return error;
 }
 
-bool rename_no_replace(const char* from, const char* to) {
-  const std::wstring wide_from = widen_path(from);
-  const std::wstring wide_to = widen_path(to);
-  if (wide_from.empty() || wide_to.empty()) return false;
-  // Without MOVEFILE_REPLACE_EXISTING the move fails when `to` exists.
-  return ::MoveFileExW(wide_from.c_str(), wide_to.c_str(), 0) != 0;
-}
+}  // namespace
 
 LoadError load_file(const char* path, std::string& buffer) {
   const std::wstring wide = widen_path(path);
   if (wide.empty() || windows_would_change(path)) return LoadError::not_found;
-  // Looked at first, as for editing, so that no device or pipe is ever opened for reading.
-  const HANDLE look = open_to_look(wide);
-  if (look == INVALID_HANDLE_VALUE) {
-    const DWORD why = ::GetLastError();
-    if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) return LoadError::not_found;
-    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      return LoadError::is_directory;
-    }
-    return why == ERROR_ACCESS_DENIED ? LoadError::access_denied : LoadError::read_failed;
-  }
-  std::uint64_t volume = 0;
-  std::uint64_t index = 0;
-  HANDLE file = INVALID_HANDLE_VALUE;
-  LoadError error = LoadError::none;
-  if (identify(look, volume, index)) {
-    file = ::ReOpenFile(look, GENERIC_READ, share_all, 0);
-    if (file == INVALID_HANDLE_VALUE) {
-      error = ::GetLastError() == ERROR_ACCESS_DENIED ? LoadError::access_denied
-                                                       : LoadError::read_failed;
-    }
-  } else {
-    error = LoadError::not_regular;
-  }
-  ::CloseHandle(look);
-  if (file == INVALID_HANDLE_VALUE) return error;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file, &size)) {
-    error = LoadError::read_failed;
-  } else if (static_cast<std::uint64_t>(size.QuadPart) > max_load_size) {
-    error = LoadError::too_large;
-  } else if (!lock_until(file, 0, lock_deadline())) {
+  const Clock::time_point give_up = Clock::now() + lock_wait_limit;
+  for (;;) {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    LoadError error = LoadError::none;
+    const HANDLE file = open_for_reading(wide, volume, index, error);
+    if (file == nullptr) return error;
+    bool waited = false;
     // A shared lock waits for an ostrel run that is editing the file, so no half-edited header
-    // is listed; it ends with the handle.
-    error = LoadError::locked;
-  } else {
-    buffer.resize(static_cast<std::size_t>(size.QuadPart));
-    std::size_t got = 0;
-    while (got < buffer.size()) {
-      DWORD n = 0;
-      if (!::ReadFile(file, buffer.data() + got, static_cast<DWORD>(buffer.size() - got), &n,
-                      nullptr)) {
-        error = LoadError::read_failed;
-      }
-      if (n == 0) break;
-      got += n;
+    // is listed; it ends with the handle. If the run renamed the file meanwhile, what the path
+    // names now is listed, as a listing started now would.
+    if (!lock_until(file, 0, give_up, waited)) {
+      error = LoadError::locked;
+    } else if (waited && !names_file(path, volume, index)) {
+      ::CloseHandle(file);
+      continue;
+    } else {
+      error = read_whole(file, buffer);
     }
-    buffer.resize(got);
+    ::CloseHandle(file);
+    return error;
   }
-  ::CloseHandle(file);
-  return error;
 }
 
 LoadError load_standard_input(std::string& buffer) {

@@ -4,18 +4,6 @@
 
 namespace ostrel {
 
-namespace {
-
-// The entry whose name and attribute are the variable's: behind the folder entry, or the first.
-std::size_t variable_entry(FileForm form) {
-  return entry_at(form == FileForm::folder_entry_first ? 1 : 0);
-}
-
-// The name of the folder entry in front of the variable, for the form that has one.
-constexpr std::size_t folder_entry_name = entry_at(0) + entry_name;
-
-}  // namespace
-
 FileForm form_of(std::string_view head) {
   const std::string_view signature = head.substr(0, signature_size);
   if (is_other_kind(signature)) return FileForm::other_kind;
@@ -37,33 +25,11 @@ std::string_view signature_for(std::string_view target) {
   return target == "89" ? ti89_signature : ti92_plus_signature;
 }
 
-bool write_attribute(VarFile& file, FileForm form, std::uint8_t code) {
-  const char byte = static_cast<char>(code);
-  return file.write_at(variable_entry(form) + entry_attribute, {&byte, 1});
-}
-
-bool write_folder_name(VarFile& file, FileForm form, const FolderField& field) {
-  const std::string_view bytes(field.bytes.data(), field.bytes.size());
-  return file.write_at(folder_offset, bytes) &&
-         (form != FileForm::folder_entry_first || file.write_at(folder_entry_name, bytes));
-}
-
-bool clear_folder_name(VarFile& file, FileForm form) {
-  const char zero = 0;
-  return file.write_at(folder_offset, {&zero, 1}) &&
-         (form != FileForm::folder_entry_first || file.write_at(folder_entry_name, {&zero, 1}));
-}
-
-bool write_var_name(VarFile& file, FileForm form, const VarNameField& field) {
-  return file.write_at(variable_entry(form) + entry_name, {field.bytes.data(), field.bytes.size()});
-}
-
-bool write_comment(VarFile& file, FileForm, const CommentField& field) {
-  return file.write_at(comment_offset, {field.bytes.data(), field.bytes.size()});
-}
-
-bool write_signature(VarFile& file, std::string_view target) {
-  return file.write_at(signature_offset, signature_for(target));
+FieldPlaces field_places(FileForm form) {
+  if (form != FileForm::folder_entry_first) {
+    return {entry_at(0) + entry_name, entry_at(0) + entry_attribute, 0};
+  }
+  return {entry_at(1) + entry_name, entry_at(1) + entry_attribute, entry_at(0) + entry_name};
 }
 
 }  // namespace ostrel

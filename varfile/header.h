@@ -1,6 +1,6 @@
 #pragma once
-// Header fields of a TI-68k variable file and the operations that write them. Where the variable's
-// own fields are depends on the form of the file, which its first bytes tell.
+// Header fields of a TI-68k variable file as an edit writes them. Where the variable's own fields
+// are depends on the form of the file, which its first bytes tell.
 
 #include <array>
 #include <cstddef>
@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "varfile/layout.h"
-#include "varfile/file.h"
 
 namespace ostrel {
 
@@ -55,16 +54,15 @@ using CommentField = FieldImage<comment_width>;
 /// The eight signature bytes for a target device code: "89" is a TI-89, anything else a TI-92 Plus.
 std::string_view signature_for(std::string_view target);
 
-// Each operation writes the fields of a file of form `form` (fixed or folder_entry_first) and
-// returns false when a write did not complete.
-[[nodiscard]] bool write_attribute(VarFile& file, FileForm form, std::uint8_t code);
-/// The header's folder and, behind a folder entry, that entry's name, which names the folder.
-[[nodiscard]] bool write_folder_name(VarFile& file, FileForm form, const FolderField& field);
-/// Zeroes only the first byte of the folder (and of the folder entry's name): the receiving unit
-/// then uses its current folder.
-[[nodiscard]] bool clear_folder_name(VarFile& file, FileForm form);
-[[nodiscard]] bool write_var_name(VarFile& file, FileForm form, const VarNameField& field);
-[[nodiscard]] bool write_comment(VarFile& file, FileForm form, const CommentField& field);
-[[nodiscard]] bool write_signature(VarFile& file, std::string_view target);
+/// Where an edit writes the variable's own fields in a file of a form it edits (fixed or
+/// folder_entry_first): its name and attribute in its entry, and behind a folder entry, that
+/// entry's name, which names the folder. The header's folder and comment are at their fixed
+/// places in every form.
+struct FieldPlaces {
+  std::size_t var_name;
+  std::size_t attribute;
+  std::size_t folder_entry_name;  // 0 when there is no folder entry
+};
+FieldPlaces field_places(FileForm form);
 
 }  // namespace ostrel
