@@ -173,7 +173,8 @@ TEST(Edits, AnyFileIsWrittenAtTheSameOffsets) {
 // Paths are bytes: names with spaces, odd bytes and leading dashes reach the file system as
 // given. A symbolic link is followed to the file it leads to; a rename, though, would rename the
 // link and leave the file a name its new signature contradicts: refused before anything is
-// written (under wine, which shows a link as the file it leads to, that row is skipped).
+// written (under wine, which shows a link as the file it leads to, that row is skipped), as is a
+// file with another hard link.
 TEST(Edits, PathsAreUsedAsGiven) {
   const Bytes original = build_var_file({});
   const Bytes archived = patched(original, {{73, "\x02"}});
@@ -190,6 +191,13 @@ TEST(Edits, PathsAreUsedAsGiven) {
                      cannot_rename("link.89p", "link.v2p"), 1, linked};
   not_renamed.posix_only = "wine shows a symbolic link as the file it leads to";
   rows.push_back(not_renamed);
+  // A second hard link would keep a name the new signature contradicts: refused as a link is.
+  const Files twins = {{"game.89p", original}, {"twin.89p", hard_link_to("game.89p")}};
+  rows.push_back({"a hard link not renamed", {"-q", "-ti", "v2", "game.89p"}, twins, "",
+                  cannot_rename("game.89p", "game.v2p"), 1,
+                  {{"game.89p", original}, {"twin.89p", original}}});
+  rows.push_back({"a hard link edited", {"-q", "-d", "a", "game.89p"}, twins, "", "", 0,
+                  {{"game.89p", archived}, {"twin.89p", archived}}});
   for (const Row& row : rows) check(row);
 }
 

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -16,6 +15,8 @@
 
 namespace ostrel::testing {
 namespace {
+
+using namespace std::chrono_literals;
 
 // Names without a known extension are refused before anything is opened, quiet or not; a
 // missing file too, the extension being checked first.
@@ -121,14 +122,10 @@ TEST(Retarget, TwoRunsOnOneFileNeverMix) {
   write_bytes(dir / "game.9xs", original);
   const std::vector<std::string> slow_rename = {
       "-e", "inject=" + rename_calls + ":delay_enter=400000"};
-  const auto to_89 = under_strace({{"-q", "-ti", "89", "game.9xs"}, dir.path()}, slow_rename);
-  const auto to_v2 = under_strace({{"-q", "-ti", "v2", "game.9xs"}, dir.path()}, slow_rename);
-  if (!to_89) GTEST_SKIP() << "strace cannot run here";
-  Outcome r89;
+  UNDER_STRACE(to_89, {{"-q", "-ti", "89", "game.9xs"}, dir.path()}, slow_rename);
+  UNDER_STRACE(to_v2, {{"-q", "-ti", "v2", "game.9xs"}, dir.path()}, slow_rename);
   Outcome rv2;
-  std::thread other([&] { rv2 = run_program(*to_v2); });
-  r89 = run_program(*to_89);
-  other.join();
+  const Outcome r89 = run_while(*to_89, 0ms, [&] { rv2 = run_program(*to_v2); });
   ASSERT_EQ(r89.status + rv2.status, 1) << r89.err << rv2.err;
   const bool won_89 = r89.status == 0;
   EXPECT_EQ((won_89 ? rv2 : r89).err, cannot_open("game.9xs"));
@@ -137,19 +134,31 @@ TEST(Retarget, TwoRunsOnOneFileNeverMix) {
   EXPECT_EQ(read_bytes(dir / name), patched(original, {{0, won_89 ? "**TI89**" : "**TI92P*"}}));
 }
 
-// A filesystem with neither the no-replace flag nor hard links still gets its rename.
-TEST(Retarget, WithoutNoReplaceOrLinks) {
-  POSIX_ONLY("strace");
-  ScratchDir dir;
-  write_bytes(dir / "game.89p", build_var_file({}));
-  const auto plain_only =
-      under_strace({{"-q", "-ti", "v2", "game.89p"}, dir.path()},
-                   {"-e", "inject=renameat2:error=EINVAL", "-e", "inject=link,linkat:error=EPERM"});
-  if (!plain_only) GTEST_SKIP() << "strace cannot run here";
-  const Outcome r = run_program(*plain_only);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.v2p"});
+// What a system or filesystem may do to the calls a run makes: no no-replace rename and no hard
+// links (the rename still happens); no locks at all (the edit goes on without); a write cut short
+// by a signal (it is made again); the old name that cannot be removed after the link (the new one
+// is taken back: the file keeps its one name, nothing written).
+TEST(Retarget, WhatTheSystemMayDo) {
+  const Bytes original = build_var_file({});
+  const Files file = {{"game.89p", original}};
+  const Files retargeted = {{"game.v2p", patched(original, {{73, "\x02"}, {0, "**TI92P*"}})}};
+  const std::vector<std::string> args = {"-q", "-d", "a", "-ti", "v2", "game.89p"};
+  std::vector<Row> rows = {
+      {"without no-replace or links", args, file, "", "", 0, retargeted},
+      {"without locks", args, file, "", "", 0, retargeted},
+      {"a write interrupted", args, file, "", "", 0, retargeted},
+      {"the old name cannot be removed", args, file, "", cannot_rename("game.89p", "game.v2p"), 1,
+       file},
+  };
+  rows[0].strace = {"-e", "inject=renameat2:error=EINVAL", "-e", "inject=link,linkat:error=EPERM"};
+  rows[1].strace = {"-e", "inject=flock:error=ENOLCK", "-e", "inject=fcntl:error=ENOLCK"};
+  rows[2].strace = {"-e", "inject=pwrite64:error=EINTR:when=1"};
+  rows[3].strace = {"-e", "inject=renameat2:error=EINVAL", "-e",
+                    "inject=unlink,unlinkat:error=EACCES:when=1"};
+  for (Row& row : rows) {
+    row.posix_only = "strace";
+    check(row);
+  }
 }
 
 // Two runs want the same new name at once: exactly one gets it, the other reports the error,
@@ -173,11 +182,10 @@ TEST(Retarget, RaceForTheSameNameHasOneWinner) {
     ScratchDir dir;
     write_bytes(dir / "game.89p", a);
     write_bytes(dir / "game.9xp", b);
-    Outcome ra;
     Outcome rb;
-    std::thread other([&] { rb = run_program({{"-q", "-ti", "v2", "game.9xp"}, dir.path()}); });
-    ra = run_program({{"-q", "-ti", "v2", "game.89p"}, dir.path()});
-    other.join();
+    const Outcome ra = run_while({{"-q", "-ti", "v2", "game.89p"}, dir.path()}, 0ms, [&] {
+      rb = run_program({{"-q", "-ti", "v2", "game.9xp"}, dir.path()});
+    });
     ASSERT_EQ(ra.status + rb.status, 1) << ra.err << rb.err;
     const bool a_won = ra.status == 0;
     (a_won ? a_wins : b_wins)++;

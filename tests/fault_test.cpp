@@ -6,7 +6,6 @@
 #include <chrono>
 #include <csignal>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -24,6 +23,8 @@
 
 namespace ostrel::testing {
 namespace {
+
+using namespace std::chrono_literals;
 
 // Also the names Windows would take for another file (its devices, a trailing dot or space,
 // which it drops): on POSIX systems they are simply missing.
@@ -61,6 +62,8 @@ TEST(CannotOpen, NotARegularFile) {
   ASSERT_LT(socket_path.size(), sizeof address.sun_path);
   socket_path.copy(address.sun_path, socket_path.size());
   ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(::inotify_add_watch(watch, (dir / "pipe.89p").c_str(), IN_OPEN), 0);
 
   for (const std::string name :
        {"folder.89p", "pipe.89p", "pipelink.89p", "null.89p", "dangling.89p", "sock.89p"}) {
@@ -86,6 +89,11 @@ TEST(CannotOpen, NotARegularFile) {
                 std::string(testing_windows() ? ""
                                               : "ostrel-show: sock.89p: not a regular file\n"));
   EXPECT_EQ(shown.status, 1);
+  char event[256];  // (Windows has no FIFOs: wine's are what it makes of a Unix one)
+  if (!testing_windows()) {
+    EXPECT_LT(::read(watch, event, sizeof event), 0) << "the FIFO was opened";
+  }
+  ::close(watch);
   ::close(sock);
   EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"dangling.89p", "folder.89p",
                                                              "null.89p", "pipe.89p",
@@ -107,17 +115,13 @@ TEST(CannotOpen, PathSwappedAfterTheLook) {
   // The first look at the path and its first open each take a second longer: the swap lands
   // after the look, before anything else. The path is absolute, as strace matches it.
   const std::string path = (dir / "game.89p").string();
-  const auto slowed = under_strace(
-      {{"-q", "-d", "a", path}, dir.path()},
-      {"-P", path, "-e",
-       "inject=" + open_calls + "," + look_calls + ":delay_exit=1000000:when=1"});
-  if (!slowed) GTEST_SKIP() << "strace cannot run here";
-  Outcome r;
-  std::thread run([&] { r = run_program(*slowed); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  std::filesystem::rename(dir / "game.89p", dir / "real.89p");
-  std::filesystem::create_symlink("pipe", dir / "game.89p");
-  run.join();
+  UNDER_STRACE(slowed, {{"-q", "-d", "a", path}, dir.path()},
+               {"-P", path, "-e",
+                "inject=" + open_calls + "," + look_calls + ":delay_exit=1000000:when=1"});
+  const Outcome r = run_while(*slowed, 500ms, [&] {
+    std::filesystem::rename(dir / "game.89p", dir / "real.89p");
+    std::filesystem::create_symlink("pipe", dir / "game.89p");
+  });
   EXPECT_EQ(r.err, cannot_open(path));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(read_bytes(dir / "real.89p"), original);
@@ -140,15 +144,12 @@ TEST(CannotOpen, PathReplacedBeforeTheRename) {
   // The read of the header, right after the check, starts a second late. Only this file's read:
   // a sanitizer's runtime reads files of its own at start. strace matches the absolute path.
   const std::string path = std::filesystem::canonical(dir / "game.89p").string();
-  const auto slowed = under_strace({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, dir.path()},
-                                   {"-P", path, "-e", "inject=pread64:delay_enter=1000000"});
-  if (!slowed) GTEST_SKIP() << "strace cannot run here";
-  Outcome r;
-  std::thread run([&] { r = run_program(*slowed); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  write_bytes(dir / "game.tmp", replacement);
-  std::filesystem::rename(dir / "game.tmp", dir / "game.89p");
-  run.join();
+  UNDER_STRACE(slowed, {{"-q", "-d", "a", "-ti", "v2", "game.89p"}, dir.path()},
+               {"-P", path, "-e", "inject=pread64:delay_enter=1000000"});
+  const Outcome r = run_while(*slowed, 500ms, [&] {
+    write_bytes(dir / "game.tmp", replacement);
+    std::filesystem::rename(dir / "game.tmp", dir / "game.89p");
+  });
   EXPECT_EQ(r.err, cannot_open("game.89p"));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.89p"});
@@ -157,37 +158,43 @@ TEST(CannotOpen, PathReplacedBeforeTheRename) {
   ::close(kept);
 }
 
-// A lock that is never let go (flock -x game.89p sleep 1000, a stopped run, or flock -s by a user
-// who can only read the file) is waited for about ten seconds; then ostrel gives up, having
-// written nothing, and ostrel-show says so for that file and goes on with the next. Both run at
-// once. Under wine, which keeps a Windows program's locks as POSIX record locks, the lock held
-// is a record lock.
+// A lock that is never let go (lockf in a script, a stopped run, or a read lock by a user who
+// can only read the file) is waited for about ten seconds; then ostrel gives up, having written
+// nothing, and ostrel-show says so for that file and goes on with the next. So is a lease whose
+// holder does not let go, long before the kernel's lease-break time (45 s). All run at once.
 TEST(CannotOpen, LockHeldPastTheLimit) {
   ScratchDir dir;
   const Bytes original = build_var_file({});
-  write_bytes(dir / "game.89p", original);
-  write_bytes(dir / "other.89p", original);
+  for (const char* name : {"game.89p", "other.89p", "leased.89p"}) write_bytes(dir / name, original);
   const int holder = ::open((dir / "game.89p").c_str(), O_RDWR | O_CLOEXEC);
   struct flock record {};
   record.l_type = F_WRLCK;
-  ASSERT_EQ(testing_windows() ? ::fcntl(holder, F_SETLK, &record) : ::flock(holder, LOCK_EX), 0);
+  ASSERT_EQ(::fcntl(holder, F_SETLK, &record), 0);
+  ::signal(SIGIO, SIG_IGN);  // the notice that the lease is to be broken
+  const int lease = ::open((dir / "leased.89p").c_str(), O_RDONLY | O_CLOEXEC);
+  const bool leased = !testing_windows() && ::fcntl(lease, F_SETLEASE, F_RDLCK) == 0;
   const auto start = std::chrono::steady_clock::now();
-  Outcome shown;
-  std::thread show([&] {
-    shown = run_program({.args = {"game.89p", "other.89p"},
-                        .cwd = dir.path(),
-                        .binary = ostrel_show_binary()});
+  Outcome shown, leased_run;
+  const Outcome r = run_while({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, dir.path()}, 0ms, [&] {
+    leased_run = run_while({{"-q", "-d", "a", "leased.89p"}, dir.path()}, 0ms, [&] {
+      shown = run_program(
+          {.args = {"game.89p", "other.89p"}, .cwd = dir.path(), .binary = ostrel_show_binary()});
+    });
   });
-  const Outcome r = run_program({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, dir.path()});
-  show.join();
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   ::close(holder);
+  ::close(lease);
   EXPECT_EQ(r.err, cannot_open("game.89p"));
   EXPECT_EQ(r.status, 1);
   EXPECT_GE(took.count(), 9.5);
   EXPECT_LT(took.count(), 15.0);
-  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"game.89p", "other.89p"}));
+  EXPECT_EQ(list_dir(dir.path()),
+            (std::vector<std::string>{"game.89p", "leased.89p", "other.89p"}));
   EXPECT_EQ(read_bytes(dir / "game.89p"), original);
+  if (leased) {
+    EXPECT_EQ(leased_run.err, cannot_open("leased.89p"));
+  }
+  EXPECT_EQ(read_bytes(dir / "leased.89p"), leased ? original : patched(original, {{73, "\x02"}}));
   EXPECT_EQ(shown.err, "ostrel-show: game.89p: locked by another program\n");
   // The header, and the other file's line.
   EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 2) << shown.out;
@@ -195,24 +202,26 @@ TEST(CannotOpen, LockHeldPastTheLimit) {
   EXPECT_EQ(shown.status, 1);
 }
 
-// A signal that ends the run, coming as the file is renamed (strace sends it with the rename),
-// takes effect only after the close: the file is never left under a name its signature
-// contradicts.
-TEST(Interrupted, AtTheRename) {
-  POSIX_ONLY("strace, signals");
-  for (const std::string signal : {"SIGTERM", "SIGINT"}) {
-    ScratchDir dir;
-    const Bytes original = build_var_file({});
-    write_bytes(dir / "game.89p", original);
-    const auto interrupted =
-        under_strace({{"-q", "-d", "a", "-ti", "v2", "game.89p"}, dir.path()},
-                     {"-e", "inject=" + rename_calls + ":signal=" + signal});
-    if (!interrupted) GTEST_SKIP() << "strace cannot run here";
-    const Outcome r = run_program(*interrupted);
-    EXPECT_EQ(r.status, -1) << signal << ": not ended by the signal";
-    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.v2p"}) << signal;
-    EXPECT_EQ(read_bytes(dir / "game.v2p"), patched(original, {{73, "\x02"}, {0, "**TI92P*"}}))
-        << signal;
+// Whatever the signal, coming as the file is renamed or between two writes (strace sends it
+// with that call), it takes effect only after the close: the file is left with its old header or
+// the whole new one, never under a name its signature contradicts.
+TEST(Interrupted, LeavesTheOldHeaderOrTheWholeNewOne) {
+  const Bytes original = build_var_file({});
+  const std::vector<std::string> retarget = {"-q", "-d", "a", "-ti", "v2", "game.89p"};
+  const Files retargeted = {{"game.v2p", patched(original, {{73, "\x02"}, {0, "**TI92P*"}})}};
+  std::vector<Row> rows;
+  for (const std::string signal : {"SIGTERM", "SIGINT", "SIGHUP", "SIGUSR1", "SIGALRM"}) {
+    rows.push_back({signal + " at the rename", retarget, {{"game.89p", original}}, "", "", -1,
+                    retargeted});
+    rows.back().strace = {"-e", "inject=" + rename_calls + ":signal=" + signal + ":when=1"};
+  }
+  rows.push_back({"SIGINT between two writes, no rename", {"-q", "-d", "a", "-fi", "p", "game.89p"},
+                  {{"game.89p", original}}, "", "", -1,
+                  {{"game.89p", patched(original, {{73, "\x02"}, {64, "p" + zeros(7)}})}}});
+  rows.back().strace = {"-e", "inject=pwrite64:signal=SIGINT:when=1"};
+  for (Row& row : rows) {
+    row.posix_only = "strace, signals";
+    check(row);
   }
 }
 
@@ -236,11 +245,7 @@ TEST(Edits, LeasedFileIsWaitedFor) {
     c.run.cwd = dir.path();
     const int holder = ::open((dir / "game.89p").c_str(), O_RDONLY | O_CLOEXEC);
     if (::fcntl(holder, F_SETLEASE, c.lease) != 0) GTEST_SKIP() << "no leases on this filesystem";
-    Outcome r;
-    std::thread run([&] { r = run_program(c.run); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ::fcntl(holder, F_SETLEASE, F_UNLCK);
-    run.join();
+    const Outcome r = run_while(c.run, 300ms, [&] { ::fcntl(holder, F_SETLEASE, F_UNLCK); });
     ::close(holder);
     EXPECT_EQ(r.err, "") << c.run.binary;
     EXPECT_EQ(r.status, 0) << c.run.binary;
@@ -248,25 +253,90 @@ TEST(Edits, LeasedFileIsWaitedFor) {
   }
 }
 
-// ostrel-show waits for an edit in progress (an ostrel run holds the file's lock from its open to
-// its rename) and lists the header as that edit leaves it, never half-edited.
-TEST(Show, WaitsForAnEditInProgress) {
-  POSIX_ONLY("flock from the test");
+// Both programs wait for a program holding either kind of lock (flock, or a record lock as fcntl
+// and lockf take; an ostrel run holds both from its open to its close): the holder's change, made
+// while they wait, is under ostrel's own edit, and in ostrel-show's listing, never half made. A
+// file the holder renamed meanwhile is listed as the path names it then.
+TEST(Locks, EveryKindIsWaitedFor) {
+  POSIX_ONLY("locks from the test");
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  for (const int kind : {LOCK_EX, F_SETLK, -1}) {  // -1: flock, and the file renamed
+    for (const bool show : {false, true}) {
+      ScratchDir dir;
+      write_bytes(dir / "game.89p", build_var_file({}));
+      const int holder = ::open((dir / "game.89p").c_str(), O_RDWR | O_CLOEXEC);
+      ASSERT_EQ(kind == F_SETLK ? ::fcntl(holder, F_SETLK, &whole) : ::flock(holder, LOCK_EX), 0);
+      const Invocation run = show ? Invocation{.args = {"--json", "game.89p"}, .cwd = dir.path(),
+                                               .binary = ostrel_show_binary()}
+                                  : Invocation{{"-q", "-d", "a", "game.89p"}, dir.path()};
+      const Outcome r = run_while(run, 300ms, [&] {
+        ASSERT_EQ(::pwrite(holder, "\x01", 1, 73), 1);  // locked
+        if (kind == -1) std::filesystem::rename(dir / "game.89p", dir / "game.v2p");
+        ::close(holder);
+      });
+      if (kind == -1) {
+        EXPECT_EQ(r.err, show ? "ostrel-show: game.89p: no such file\n" : cannot_open("game.89p"));
+      } else if (show) {
+        EXPECT_NE(r.out.find("\"destination\":\"RAM, locked\""), std::string::npos) << r.err;
+      } else {
+        EXPECT_EQ(read_bytes(dir / "game.89p")[73], 2) << r.err;
+      }
+    }
+  }
+}
+
+// Whatever takes the file's place, or its folder's, while a run renames it cannot redirect the
+// run: a link put in the file's place before the rename is renamed, found not to be the file, and
+// given its name back, nothing written; a folder of the path pointed elsewhere after the rename
+// changes nothing, the rest of the run being made in the folder it held.
+TEST(CannotOpen, SwappedWhileRenaming) {
+  POSIX_ONLY("strace, symbolic links");
+  const Bytes original = build_var_file({});
   ScratchDir dir;
-  write_bytes(dir / "game.89p", build_var_file({}));
-  const int editor = ::open((dir / "game.89p").c_str(), O_RDWR | O_CLOEXEC);
-  ASSERT_EQ(::flock(editor, LOCK_EX), 0);
-  Outcome r;
-  std::thread show([&] {
-    r = run_program(
-        {.args = {"--json", "game.89p"}, .cwd = dir.path(), .binary = ostrel_show_binary()});
+  std::filesystem::create_directories(dir / "x");
+  std::filesystem::create_directories(dir / "y");
+  std::filesystem::create_directory_symlink("x", dir / "a");
+  write_bytes(dir / "x/game.89p", original);
+  write_bytes(dir / "game.89p", original);
+  const auto swapped_at = [&](const std::string& when, const std::string& path, auto swap) {
+    const auto slowed = under_strace({{"-q", "-d", "a", "-ti", "v2", path}, dir.path()},
+                                     {"-e", "inject=" + rename_calls + ":" + when + "=1000000:when=1"});
+    return slowed ? std::optional(run_while(*slowed, 500ms, swap)) : std::nullopt;
+  };
+  const auto linked = swapped_at("delay_enter", "game.89p", [&] {
+    std::filesystem::rename(dir / "game.89p", dir / "real.89p");
+    std::filesystem::create_symlink("real.89p", dir / "game.89p");
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ASSERT_EQ(::pwrite(editor, "\x02", 1, 73), 1);  // archived
-  ::close(editor);
-  show.join();
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("\"destination\":\"Archive\""), std::string::npos) << r.out;
+  if (!linked) GTEST_SKIP() << "strace cannot inject faults here";
+  EXPECT_EQ(linked->err, cannot_open("game.89p"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "game.89p"));
+  EXPECT_EQ(read_bytes(dir / "real.89p"), original);
+  const auto moved = swapped_at("delay_exit", "a/game.89p", [&] {
+    std::filesystem::remove(dir / "a");
+    std::filesystem::create_directory_symlink("y", dir / "a");
+  });
+  EXPECT_EQ(moved->status, 0) << moved->err;
+  EXPECT_EQ(list_dir(dir / "x"), std::vector<std::string>{"game.v2p"});
+  EXPECT_EQ(read_bytes(dir / "x/game.v2p"), patched(original, {{73, "\x02"}, {0, "**TI92P*"}}));
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "y"));
+}
+
+// A write that fails after the rename, the old name taken meanwhile by another program: the file
+// keeps the new name, and the error names it so.
+TEST(WriteFailure, NameThatCannotBeGivenBack) {
+  POSIX_ONLY("strace");
+  ScratchDir dir;
+  const Bytes original = build_var_file({});
+  write_bytes(dir / "t.89s", original);
+  Invocation run{{"-q", "-d", "a", "-ti", "v2", "t.89s"}, dir.path()};
+  run.file_size_limit = 16;
+  UNDER_STRACE(slowed, run, {"-e", "inject=pwrite64:delay_enter=1000000:when=1"});
+  const Outcome r = run_while(*slowed, 500ms, [&] { write_bytes(dir / "t.89s", {1}); });
+  EXPECT_EQ(r.err, cannot_write("t.v2s"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(read_bytes(dir / "t.89s"), Bytes{1});
+  EXPECT_EQ(read_bytes(dir / "t.v2s"), original);
 }
 
 // Closed or abandoned console streams: nothing meant for them reaches the file, and the status and
@@ -299,6 +369,20 @@ TEST(ConsoleStreams, ClosedOrAbandoned) {
               abandoned, captured),
   };
   for (const Row& row : rows) check(row);
+}
+
+// On a terminal, what a terminal would act on in a path of an error shows escaped; in a pipe, the
+// bytes are as they are (the rows above and elsewhere).
+TEST(ConsoleStreams, PathsOnATerminal) {
+  POSIX_ONLY("a pseudo-terminal");
+  if (!std::filesystem::exists("/usr/bin/script")) GTEST_SKIP() << "script is not installed";
+  ScratchDir dir;
+  const Outcome r = run_program({.args = {"-qec", "exec \"$OSTREL\" -q -d a \"$NAME\"", "/dev/null"},
+                                 .cwd = dir.path(),
+                                 .binary = "/usr/bin/script",
+                                 .env = {"OSTREL=" + ostrel_binary().string(),
+                                         "NAME=\x1b[2J\x1b]0;t\a.89p"}});
+  EXPECT_EQ(r.out, "\r\nERROR: Cannot open inputfile \\x1b[2J\\x1b]0;t\\x07.89p!\r\n");
 }
 
 // A write that fails ends the run with the write error and status 1; what was written stays.

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "app/command_line.h"
+#include "app/edit_plan.h"
 #include "console/console.h"
 #include "tests/support/var_fixture.h"
 #include "varfile/header.h"
@@ -102,6 +106,57 @@ TEST(FileForm, FromTheHead) {
     const std::string head(c.head.begin(),
                            c.head.begin() + std::min(c.head.size(), form_probe_size));
     EXPECT_EQ(form_of(head), c.form) << c.name;
+  }
+}
+
+// The whole edit, worked out from the command line and the file's head: each task's writes, in
+// task order, the new name, or the refusal. (The black-box tests run each form too.)
+TEST(Plan, WritesWhereTheFileHoldsTheVariable) {
+  using testing::Bytes;
+  struct Case {
+    std::string title;
+    std::vector<const char*> args;
+    Bytes head;
+    std::vector<std::pair<std::uint32_t, std::string>> writes = {};
+    std::string new_path = {};
+    Refusal refusal = Refusal::none;
+  };
+  const auto signed_as = [](Bytes bytes, const char* signature) {
+    std::copy_n(signature, 8, bytes.begin());
+    return bytes;
+  };
+  const Bytes fixed = testing::build_var_file({});
+  const Bytes behind = testing::build_group_file({{}});
+  const Bytes group = testing::build_group_file({{}, {}});
+  const std::string prog = std::string("prog") + std::string(4, '\0');
+  const Case cases[] = {
+      {"the typical edit", {"-d", "a", "-fi", "prog", "-ti", "v2", "game.89p"}, fixed,
+       {{73, "\x02"}, {64, prog}, {0, "**TI92P*"}}, "game.v2p"},
+      {"a Voyage 200 variable behind its folder entry", {"-d", "a", "-fi", "prog", "f.v2p"},
+       signed_as(behind, "**V200**"), {{89, "\x02"}, {80, prog}}},
+      {"lower case, behind its folder entry", {"-fo", "-", "f.89p"}, signed_as(behind, "**ti89**"),
+       {{10, std::string(1, '\0')}, {64, std::string(1, '\0')}}},
+      {"a group: the name", {"-c", "c", "-fi", "x", "g.89g"}, group, {}, {}, Refusal::group_file},
+      {"a TI-85 variable", {"-c", "c", "f.89p"}, signed_as(fixed, "**TI85**"), {}, {},
+       Refusal::other_kind},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv = {"ostrel"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const ParseResult parsed = parse_command_line(static_cast<int>(argv.size()), argv.data());
+    const std::string head(c.head.begin(),
+                           c.head.begin() + std::min(c.head.size(), form_probe_size));
+    const EditPlan plan = plan_edit(parsed.request, !parsed.request.skip_ext_check, head);
+    std::vector<std::pair<std::uint32_t, std::string>> writes;
+    for (std::size_t t = 0; t < plan.task_count; ++t) {
+      for (std::size_t w = 0; w < plan.tasks[t].write_count; ++w) {
+        const PlannedWrite& write = plan.tasks[t].writes[w];
+        writes.emplace_back(write.offset, std::string(write.data()));
+      }
+    }
+    EXPECT_EQ(writes, c.writes) << c.title;
+    EXPECT_EQ(plan.new_path, c.new_path) << c.title;
+    EXPECT_EQ(plan.refusal, c.refusal) << c.title;
   }
 }
 

@@ -314,72 +314,57 @@ TEST(Interop, SignaturesAsLibtifilesReadsThem) {
   }
 }
 
-struct FlashDeleter {
-  void operator()(FlashContent* content) const { tifiles_content_delete_flash(content); }
-};
-using Flash = std::unique_ptr<FlashContent, FlashDeleter>;
-
-// A Flash file libtifiles writes, of several parts, listed as libtifiles reads it back.
+// A Flash file of several parts libtifiles writes, listed as libtifiles reads it back.
 TEST(Interop, OstrelShowListsFlashFilesLibtifilesWrites) {
   Library library;
   struct Part {
     const char* name;
-    std::uint8_t device_type, data_type, major, minor;
-    std::size_t size;
+    std::uint8_t device_type, data_type, data;  // an application's data starts 81, an OS's 80
   };
-  const std::vector<std::vector<Part>> files = {
-      {{"tetris", 0x98, 0x24, 0x02, 0x09, 300}},
-      {{"licence", 0x88, 0x3E, 0x01, 0x00, 40}, {"ams", 0x88, 0x23, 0x03, 0x10, 2000},
-       {"cert", 0x88, 0x25, 0x00, 0x01, 5}},
-  };
-  const std::map<int, std::string> kinds = {
-      {0x23, "operating system"}, {0x24, "application"}, {0x25, "certificate"}, {0x3E, "licence"}};
-  for (const std::vector<Part>& parts : files) {
-    ScratchDir dir;
-    std::vector<Flash> written;
-    for (const Part& part : parts) {
-      written.emplace_back(tifiles_content_create_flash(CALC_TI89));
-      FlashContent& content = *written.back();
-      std::strncpy(content.name, part.name, 8);
-      content.device_type = part.device_type;
-      content.data_type = part.data_type;
-      content.revision_major = part.major;
-      content.revision_minor = part.minor;
-      content.revision_day = 0x28, content.revision_month = 0x02, content.revision_year = 0x2005;
-      content.data_length = static_cast<uint32_t>(part.size);
-      content.data_part = static_cast<uint8_t*>(g_malloc0(part.size));
-      content.data_part[0] = part.data_type == 0x23 ? 0x80 : 0x81;  // as signed data starts
-      if (written.size() > 1) written[written.size() - 2]->next = &content;
-    }
-    const std::string path = (dir / "flash.89k").string();
-    const int write_result = tifiles_file_write_flash(path.c_str(), written.front().get());
-    for (Flash& part : written) part->next = nullptr;  // each is deleted on its own
-    ASSERT_EQ(write_result, 0);
-
-    Flash read(tifiles_content_create_flash(CALC_NONE));
-    ASSERT_EQ(tifiles_file_read_flash(path.c_str(), read.get()), 0);
-    std::string expected = "[\n{\"path\":\"flash.89k\",\"kind\":\"flash\",\"family\":\"" +
-                           std::string(read->device_type == 0x98 ? "TI-89" : "TI-92 Plus") +
-                           "\",\"signature\":\"**TIFL**\",\"parts\":[";
-    for (const FlashContent* part = read.get(); part != nullptr; part = part->next) {
-      char revision[16], date[16];
-      std::snprintf(revision, sizeof revision, "%x.%02x", part->revision_major,
-                    part->revision_minor);
-      std::snprintf(date, sizeof date, "%04x-%02x-%02x", part->revision_year,
-                    part->revision_month, part->revision_day);
-      expected += std::string(part == read.get() ? "" : ",") + "{\"kind\":\"" +
-                  kinds.at(part->data_type) + "\",\"data_type\":" +
-                  std::to_string(part->data_type) + ",\"name\":\"" + part->name +
-                  "\",\"family\":\"" + (part->device_type == 0x98 ? "TI-89" : "TI-92 Plus") +
-                  "\",\"device_type\":" + std::to_string(part->device_type) +
-                  ",\"revision\":\"" + revision + "\",\"date\":\"" + date +
-                  "\",\"size\":" + std::to_string(part->data_length) + "}";
-    }
-    const Outcome shown = show_json(dir, "flash.89k");
-    EXPECT_EQ(shown.err, "");
-    EXPECT_EQ(shown.status, 0);
-    EXPECT_EQ(shown.out, expected + "]}\n]\n");
+  const std::vector<Part> parts = {
+      {"licence", 0x88, 0x3E, 0}, {"ams", 0x88, 0x23, 0x80}, {"tetris", 0x98, 0x24, 0x81}};
+  std::vector<FlashContent*> written;
+  for (const Part& part : parts) {
+    FlashContent* content = tifiles_content_create_flash(CALC_TI89);
+    std::strncpy(content->name, part.name, 8);
+    content->device_type = part.device_type, content->data_type = part.data_type;
+    content->revision_major = 2, content->revision_minor = 0x10;
+    content->revision_day = 0x28, content->revision_month = 0x02, content->revision_year = 0x2005;
+    content->data_length = 300;
+    content->data_part = static_cast<uint8_t*>(g_malloc0(300));
+    content->data_part[0] = part.data;
+    if (!written.empty()) written.back()->next = content;
+    written.push_back(content);
   }
+  ScratchDir dir;
+  const std::string path = (dir / "flash.89k").string();
+  ASSERT_EQ(tifiles_file_write_flash(path.c_str(), written.front()), 0);
+  tifiles_content_delete_flash(written.front());  // and the parts after it
+
+  FlashContent* read = tifiles_content_create_flash(CALC_NONE);
+  ASSERT_EQ(tifiles_file_read_flash(path.c_str(), read), 0);
+  const std::map<int, std::string> kinds = {
+      {0x23, "operating system"}, {0x24, "application"}, {0x3E, "licence"}};
+  const auto family = [](int device) { return device == 0x98 ? "TI-89" : "TI-92 Plus"; };
+  std::string expected = "[\n{\"path\":\"flash.89k\",\"kind\":\"flash\",\"family\":\"" +
+                         std::string(family(read->device_type)) +
+                         "\",\"signature\":\"**TIFL**\",\"parts\":[";
+  for (const FlashContent* part = read; part != nullptr; part = part->next) {
+    char fields[160];
+    std::snprintf(fields, sizeof fields,
+                  "\",\"family\":\"%s\",\"device_type\":%d,\"revision\":\"%x.%02x\","
+                  "\"date\":\"%04x-%02x-%02x\",\"size\":%u}",
+                  family(part->device_type), part->device_type, part->revision_major,
+                  part->revision_minor, part->revision_year, part->revision_month,
+                  part->revision_day, part->data_length);
+    expected += std::string(part == read ? "" : ",") + "{\"kind\":\"" +
+                kinds.at(part->data_type) + "\",\"data_type\":" +
+                std::to_string(part->data_type) + ",\"name\":\"" + part->name + fields;
+  }
+  tifiles_content_delete_flash(read);
+  const Outcome shown = show_json(dir, "flash.89k");
+  EXPECT_EQ(shown.err, "");
+  EXPECT_EQ(shown.out, expected + "]}\n]\n");
 }
 
 }  // namespace

@@ -201,7 +201,8 @@ TEST(Show, ListsAndReports) {
                "TI-89       tetris             0x24 application       Flash               4  -    "
                "     revision 2.09, 2004-03-15                   t.89k\n",
            "", 0),
-      refused("a Flash file cut short", cut(flash(), 100), truncated),
+      refused("a Flash file cut short in a part's data", cut(flash(), 80), truncated),
+      refused("a Flash file cut short in a part's header", cut(flash(), 100), truncated),
       refused("a Flash file for another family", patched(flash(), {{48, "\x73"}}),
               "not a TI-68k Flash file"),
       refused("an empty file", {}, not_variable_file),

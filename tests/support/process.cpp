@@ -10,6 +10,7 @@
 #include <iterator>
 #include <map>
 #include <stdexcept>
+#include <thread>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -191,9 +192,21 @@ Outcome run_program(const Invocation& inv) {
   return outcome;
 }
 
+Outcome run_while(const Invocation& invocation, std::chrono::milliseconds delay,
+                  const std::function<void()>& act) {
+  Outcome outcome;
+  std::thread run([&] { outcome = run_program(invocation); });
+  std::this_thread::sleep_for(delay);
+  act();
+  run.join();
+  return outcome;
+}
+
 std::optional<Invocation> under_strace(Invocation inv, std::vector<std::string> options) {
+  // Whether strace is there and can inject a fault here (ptrace may be forbidden).
   static const bool usable = [] {
-    Invocation probe{{"-o", "/dev/null", "/bin/true"}, std::filesystem::current_path()};
+    Invocation probe{{"-o", "/dev/null", "-e", "inject=getpid:retval=42", "/bin/true"},
+                     std::filesystem::current_path()};
     probe.binary = "/usr/bin/strace";
     return std::filesystem::exists(probe.binary) && run_program(probe).status == 0;
   }();

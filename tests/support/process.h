@@ -4,7 +4,9 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,6 +66,11 @@ struct Outcome {
 /// Runs `invocation.binary` (ostrel and ostrel-show through the wrapper when there is one).
 Outcome run_program(const Invocation& invocation);
 
+/// Starts `invocation`, calls `act` once `delay` has passed (while the run waits, for a lock or a
+/// strace delay), and returns what the run left.
+Outcome run_while(const Invocation& invocation, std::chrono::milliseconds delay,
+                  const std::function<void()>& act);
+
 // The system calls a step may be made of, under any C library (glibc's and musl's, x86_64 names)
 // and in this program's fallbacks, for strace to slow or fail that step whichever it is.
 inline const std::string open_calls = "open,openat";
@@ -71,8 +78,14 @@ inline const std::string look_calls = "stat,lstat,newfstatat,statx";
 inline const std::string rename_calls = "rename,renameat,renameat2,link,linkat";
 
 /// `invocation` run under strace with `options` (fault injection, delays), or none where strace
-/// is missing or cannot trace here.
+/// is missing or cannot inject faults here.
 std::optional<Invocation> under_strace(Invocation invocation, std::vector<std::string> options);
+
+/// Declares `name`, `invocation` under strace with `options`; skips the test where that is not
+/// possible.
+#define UNDER_STRACE(name, invocation, ...)                                 \
+  const auto name = ::ostrel::testing::under_strace(invocation, __VA_ARGS__); \
+  if (!name) GTEST_SKIP() << "strace cannot inject faults here"
 
 /// A fresh folder under the temporary directory, removed with everything in it.
 class ScratchDir {

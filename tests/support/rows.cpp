@@ -7,6 +7,7 @@ namespace ostrel::testing {
 namespace {
 
 constexpr std::string_view link_mark = "symbolic link to ";
+constexpr std::string_view hard_link_mark = "hard link to ";
 
 // What `dir` holds: its regular files, folders and symbolic links, recursively.
 Files files_in(const std::filesystem::path& dir) {
@@ -36,6 +37,8 @@ void make_files(const std::filesystem::path& dir, const Files& files) {
       std::filesystem::create_directories(path);
     } else if (text.starts_with(link_mark)) {
       std::filesystem::create_symlink(text.substr(link_mark.size()), path);
+    } else if (text.starts_with(hard_link_mark)) {
+      std::filesystem::create_hard_link(dir / text.substr(hard_link_mark.size()), path);
     } else {
       write_bytes(path, bytes);
     }
@@ -46,6 +49,11 @@ void make_files(const std::filesystem::path& dir, const Files& files) {
 
 Bytes link_to(const std::string& target) {
   const std::string text = std::string(link_mark) + target;
+  return Bytes(text.begin(), text.end());
+}
+
+Bytes hard_link_to(const std::string& target) {
+  const std::string text = std::string(hard_link_mark) + target;
   return Bytes(text.begin(), text.end());
 }
 
@@ -71,6 +79,14 @@ void check(const Row& row) {
   run.binary = row.binary;
   run.input = row.input;
   run.env = row.env;
+  if (!row.strace.empty()) {
+    const std::optional<Invocation> traced = under_strace(run, row.strace);
+    if (!traced) {
+      std::printf("skipped, strace cannot inject faults here: %s\n", row.title.c_str());
+      return;
+    }
+    run = *traced;
+  }
   const Outcome r = run_program(run);
   EXPECT_EQ(r.out, row.out);
   EXPECT_EQ(r.err, row.err);

@@ -18,8 +18,10 @@ namespace ostrel::testing {
 /// folder has none, a symbolic link those link_to() gives.
 using Files = std::map<std::string, Bytes>;
 
-/// What Files holds for a symbolic link to `target`.
+/// What Files holds for a symbolic link to `target`, and (before a run) for a hard link to it,
+/// which must sort after its target.
 Bytes link_to(const std::string& target);
+Bytes hard_link_to(const std::string& target);
 
 /// A file of `path` holding `bytes`, with every folder on its path.
 Files file_at(const std::string& path, const Bytes& bytes);
@@ -41,10 +43,12 @@ struct Row {
   std::filesystem::path binary = ostrel_binary();
   std::optional<std::string> input = {};  // standard input
   std::vector<std::string> env = {};      // NAME=value, set for the run
+  std::vector<std::string> strace = {};   // run under strace with these options (skipped without)
 };
 
 /// Runs `row` and checks everything it names. A row is skipped on Windows when it says why, or
-/// when its arguments hold bytes a Windows command line cannot carry.
+/// when its arguments hold bytes a Windows command line cannot carry; under strace, where strace
+/// cannot inject faults.
 void check(const Row& row);
 
 }  // namespace ostrel::testing
