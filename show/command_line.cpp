@@ -24,6 +24,8 @@ ShowParse parse_show_command_line(int argc, const char* const* argv) {
       request.options_end = i;
     } else if (arg == "--json") {
       request.json = true;
+    } else if (arg == "--check") {
+      request.check = true;
     } else if (arg == "--help" || arg == "-h") {
       request.help = true;
     } else if (arg == "--version") {

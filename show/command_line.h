@@ -12,6 +12,7 @@ namespace ostrel {
 
 struct ShowRequest {
   bool json = false;     // --json
+  bool check = false;    // --check
   bool help = false;     // --help, -h
   bool version = false;  // --version
   // The arguments after the program name, and the place of the first "--" among them (or their

@@ -158,6 +158,23 @@ std::string json_object(std::string_view path, const FlashContents& contents) {
   return object;
 }
 
+void add_json_problems(std::string& object, const std::vector<Problem>& problems) {
+  object.pop_back();  // the object's closing brace
+  object += ",\"problems\":[";
+  for (const Problem& problem : problems) {
+    object += &problem == &problems.front() ? "{" : ",{";
+    append_json_text(object, "code", problem.code);
+    object += ',';
+    append_json_text(object, "message", problem.message);
+    if (!problem.mend.empty()) {
+      object += ',';
+      append_json_text(object, "mend", problem.mend);
+    }
+    object += '}';
+  }
+  object += "]}";
+}
+
 std::string json_error(std::string_view path, std::string_view error) {
   std::string object = "{";
   append_json_text(object, "path", path);

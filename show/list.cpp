@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "show/check.h"
 #include "show/listing.h"
 #include "show/messages.h"
 #include "varfile/file.h"
@@ -25,19 +27,6 @@ std::string problem(std::string_view path, std::string_view what, Charset charse
   line += what;
   line += '\n';
   return line;
-}
-
-std::string checksum_problem(std::string_view path, const VarEntry& variable, Charset charset) {
-  std::string what;
-  append_variable(what, variable, charset);
-  what += show_msg::wrong_checksum;
-  append_hex_byte(what, static_cast<std::uint8_t>(variable.stored_checksum >> 8));
-  append_hex_byte(what, static_cast<std::uint8_t>(variable.stored_checksum));
-  what += ", computed 0x";
-  append_hex_byte(what, static_cast<std::uint8_t>(variable.computed_checksum >> 8));
-  append_hex_byte(what, static_cast<std::uint8_t>(variable.computed_checksum));
-  what += ')';
-  return problem(path, what, charset);
 }
 
 // Why a file cannot be listed, as written after its name.
@@ -70,6 +59,7 @@ std::string_view content_error_text(ContentError error) {
 // One file as read: a variable file or a Flash file, or why it is neither.
 struct Listed {
   std::string_view failure;  // empty when it was read
+  bool loaded = false;       // its bytes were loaded, whatever they hold
   bool flash = false;
   VarContents variables = {};
   FlashContents parts = {};
@@ -81,6 +71,7 @@ Listed read_file(const char* path, std::string& buffer) {
       std::string_view(path) == "-" ? load_standard_input(buffer) : load_file(path, buffer);
   listed.failure = load_error_text(load_error);
   if (!listed.failure.empty()) return listed;
+  listed.loaded = true;
   listed.flash = is_flash(std::string_view(buffer).substr(0, signature_size));
   if (listed.flash) {
     listed.parts = read_flash_contents(buffer);
@@ -90,6 +81,19 @@ Listed read_file(const char* path, std::string& buffer) {
     listed.failure = content_error_text(listed.variables.error);
   }
   return listed;
+}
+
+// The file's JSON object: its listing, or why it has none; with --check, its problems too.
+std::string json_of(const char* path, const Listed& listed, bool check,
+                    const std::vector<Problem>& problems) {
+  std::string object;
+  if (listed.failure.empty()) {
+    object = listed.flash ? json_object(path, listed.parts) : json_object(path, listed.variables);
+  } else {
+    object = json_error(path, listed.failure);
+  }
+  if (check) add_json_problems(object, problems);
+  return object;
 }
 
 }  // namespace
@@ -106,40 +110,56 @@ ShowStatus list_files(const ShowRequest& request, Console& console, Charset char
   std::string buffer;
   bool all_good = true;
   bool listed_any = false;  // something is on standard output: the header line, or a JSON object
+  std::size_t checked = 0;
+  std::size_t with_problems = 0;
   if (request.json) console.out("[");
   for (std::size_t i = 0; i < request.args.size() && !console.out_failed(); ++i) {
     if (!request.names_file(i)) continue;
     const char* path = request.args[i];
     const Listed listed = read_file(path, buffer);
+    std::vector<Problem> problems;
+    if (request.check && listed.loaded) {
+      // The messages of JSON are UTF-8, whatever the terminal.
+      problems = listed.flash ? flash_file_problems(path, listed.parts)
+                              : variable_file_problems(path, buffer, listed.variables,
+                                                       request.json ? Charset::utf8 : charset);
+    }
+    // A file the reader refused for one of the problems --check knows has that problem.
+    const bool failed = !listed.failure.empty() && problems.empty();
+    ++checked;
+    if (failed || !problems.empty()) ++with_problems;
     if (request.json) {
       console.out(listed_any ? ",\n" : "\n");
-      if (!listed.failure.empty()) {
-        console.out(json_error(path, listed.failure));
-      } else {
-        console.out(listed.flash ? json_object(path, listed.parts)
-                                 : json_object(path, listed.variables));
-      }
+      console.out(json_of(path, listed, request.check, problems));
       listed_any = true;
-    }
-    if (!listed.failure.empty()) {
-      console.err(problem(path, listed.failure, charset));
-      all_good = false;
-      continue;
-    }
-    if (!request.json) {
+    } else if (request.check) {
+      console.out(problem_lines(path, problems, charset));
+    } else if (!failed) {
       if (!listed_any) console.out(listing_header());
       console.out(listed.flash ? human_lines(path, listed.parts, charset)
                                : human_lines(path, listed.variables, charset));
       listed_any = true;
     }
+    if (failed) {
+      console.err(problem(path, listed.failure, charset));
+      all_good = false;
+      continue;
+    }
+    all_good = all_good && problems.empty();
+    if (request.check) continue;
     for (const VarEntry& variable : listed.variables.variables) {
       if (variable.checksum_ok()) continue;
-      console.err(checksum_problem(path, variable, charset));
+      console.err(problem(path, checksum_text(variable, charset), charset));
       all_good = false;
     }
   }
   if (request.json) console.out(listed_any ? "\n]\n" : "]\n");
   if (!finish_output(console)) return ShowStatus::some_failed;
+  if (request.check) {
+    console.err("ostrel-show: " + format_message(show_msg::summary, {std::to_string(checked),
+                                                                     std::to_string(with_problems)}) +
+                "\n");
+  }
   return all_good ? ShowStatus::all_good : ShowStatus::some_failed;
 }
 

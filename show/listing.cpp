@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "show/listing.h"
+#include "show/messages.h"
 #include "varfile/charset.h"
 
 namespace ostrel {
@@ -89,6 +90,19 @@ std::size_t append_variable(std::string& out, const VarEntry& variable, Charset 
   const std::size_t folder = append_calculator_text(out, variable.folder, charset, "\\");
   out += '\\';
   return folder + 1 + append_calculator_text(out, variable.name, charset, "\\");
+}
+
+std::string checksum_text(const VarEntry& variable, Charset charset) {
+  std::string text;
+  append_variable(text, variable, charset);
+  text += show_msg::wrong_checksum;
+  append_hex_byte(text, static_cast<std::uint8_t>(variable.stored_checksum >> 8));
+  append_hex_byte(text, static_cast<std::uint8_t>(variable.stored_checksum));
+  text += ", computed 0x";
+  append_hex_byte(text, static_cast<std::uint8_t>(variable.computed_checksum >> 8));
+  append_hex_byte(text, static_cast<std::uint8_t>(variable.computed_checksum));
+  text += ')';
+  return text;
 }
 
 void append_number(std::string& out, std::uint32_t number) {

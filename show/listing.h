@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "console/display.h"
+#include "show/check.h"
 #include "varfile/flash_reader.h"
 #include "varfile/var_reader.h"
 
@@ -31,6 +33,10 @@ std::size_t append_calculator_text(std::string& out, std::string_view bytes, Cha
 /// the columns it takes.
 std::size_t append_variable(std::string& out, const VarEntry& variable, Charset charset);
 
+/// folder\name: wrong checksum (stored 0x0600, computed 0x06c2), for a variable whose data does
+/// not add up to its checksum.
+std::string checksum_text(const VarEntry& variable, Charset charset);
+
 void append_number(std::string& out, std::uint32_t number);
 /// A Flash part's revision, as 2.09, and date, as 2004-03-15: the digits its header holds.
 void append_revision(std::string& out, const FlashPart& part);
@@ -44,5 +50,7 @@ std::string json_object(std::string_view path, const VarContents& contents);
 std::string json_object(std::string_view path, const FlashContents& contents);
 /// The JSON object of a file that cannot be listed, and why.
 std::string json_error(std::string_view path, std::string_view error);
+/// `object` with its "problems" (ostrel-show --check) added.
+void add_json_problems(std::string& object, const std::vector<Problem>& problems);
 
 }  // namespace ostrel

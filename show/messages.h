@@ -8,18 +8,20 @@
 namespace ostrel::show_msg {
 
 inline constexpr std::string_view help =
-    "Usage: ostrel-show [--json] [--] FILE...\n"
+    "Usage: ostrel-show [--json] [--check] [--] FILE...\n"
     "Lists what TI-68k variable and Flash files hold: for each variable, the calculator\n"
     "family, folder and name, type, destination, data size, checksum and comment; for\n"
     "each part of a Flash file, its family, name, kind, size, revision and date.\n"
     "\n"
     "  --json     one JSON array, with an object per file read\n"
+    "  --check    list only problems, each with its code and, where ostrel mends it,\n"
+    "             the command that does; a count of the files on standard error\n"
     "  --help     show this help and exit (also -h)\n"
     "  --version  show the version and exit\n"
     "  --         end of options: every argument after it is a file\n"
     "\n"
-    "Exit status: 0 when every file was read and every checksum is right, 1 otherwise,\n"
-    "2 for a bad command line.\n";
+    "Exit status: 0 when every file was read and every checksum is right (with --check,\n"
+    "when no file has a problem), 1 otherwise, 2 for a bad command line.\n";
 inline constexpr std::string_view version = "ostrel-show " OSTREL_VERSION "\n";
 
 // A file that cannot be listed.
@@ -37,6 +39,25 @@ inline constexpr std::string_view bad_offset = "damaged: a variable's offset is 
 inline constexpr std::string_view no_variables = "the file lists no variable";
 // A variable listed, whose data does not add up to its checksum: after its folder\name.
 inline constexpr std::string_view wrong_checksum = ": wrong checksum (stored 0x";
+
+// ostrel-show --check: each problem's code, and its message, "%s" filled in order.
+inline constexpr std::string_view code_checksum = "checksum";
+inline constexpr std::string_view code_signature = "signature-vs-name";
+inline constexpr std::string_view code_type = "type-vs-name";
+inline constexpr std::string_view code_length = "length";
+inline constexpr std::string_view code_entries = "entries";
+inline constexpr std::string_view signature_vs_name = "is for the %s (%s), but named for the %s";
+inline constexpr std::string_view type_vs_name = "holds a %s (type 0x%s), whose letter is %s, not %s";
+inline constexpr std::string_view cut_short = "cut short: its header says %s bytes, the file has %s";
+inline constexpr std::string_view cut_in_header = "cut short: the file ends inside its header";
+inline constexpr std::string_view bytes_after_end =
+    "bytes after its end: its header says %s bytes, the file has %s";
+inline constexpr std::string_view data_misplaced =
+    "a variable's data lies outside the file or runs into another's";
+inline constexpr std::string_view bad_attribute = "%s: attribute 0x%s is none of RAM, locked, archived";
+inline constexpr std::string_view folder_count = "folder entry %s counts %s variables, %s follow it";
+inline constexpr std::string_view mend = " (mend: %s)";
+inline constexpr std::string_view summary = "files checked: %s, with problems: %s";
 
 // The listing, and the command line.
 inline constexpr std::string_view cannot_write = "cannot write to standard output";

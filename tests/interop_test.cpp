@@ -23,6 +23,7 @@
 #include "tests/support/process.h"
 #include "tests/support/var_fixture.h"
 #include "varfile/charset.h"
+#include "varfile/extension.h"
 #include "varfile/layout.h"
 
 namespace ostrel::testing {
@@ -290,6 +291,19 @@ TEST(Interop, CalculatorCharactersAsLibticonvDecodes) {
   EXPECT_EQ(std::string(encoded), all_bytes);
   ticonv_ti_free(encoded);
   g_free(utf16);
+}
+
+// Each variable type's letter is the one libtifiles names its files with; a type it names
+// otherwise, or not at all, has none.
+TEST(Interop, TypeLettersAsLibtifilesNamesThem) {
+  Library library;
+  for (int type = 0; type < 256; ++type) {
+    const std::string extension = tifiles_vartype2fext(CALC_TI89, static_cast<uint8_t>(type));
+    const bool named = extension.size() == 3 && extension[2] != '?';
+    EXPECT_EQ(type_letter(static_cast<std::uint8_t>(type)),
+              named ? std::optional(extension[2]) : std::nullopt)
+        << type;
+  }
 }
 
 // A signature names a TI-68k family, another kind of file, or none, as libtifiles reads it.

@@ -78,6 +78,15 @@ Row show(std::string title, Files files, std::vector<std::string> args, std::str
   return row;
 }
 
+// The sample under another signature.
+Bytes signed_as(const std::string& signature) { return patched(sample(), {{0, signature}}); }
+
+// ostrel-show --check's last line.
+std::string checked(int files, int with_problems) {
+  return "ostrel-show: files checked: " + std::to_string(files) +
+         ", with problems: " + std::to_string(with_problems) + "\n";
+}
+
 // A file that is refused: nothing listed, the reason on standard error, status 1.
 Row refused(std::string title, Bytes bytes, const std::string& reason) {
   return show(std::move(title), {{"f.89p", std::move(bytes)}}, {"f.89p"}, "",
@@ -219,6 +228,52 @@ TEST(Show, ListsAndReports) {
       refused("a group whose middle offset lies past the end",
               patched(group(), {{60 + 16 * 3, "\xF0\xFF\xFF\x7F"}}), misplaced),
       refused("a table of folders only", patched(sample(), {{72, "\x1f"}}), no_variables),
+      show("--check: a sound file, no problem", {{"hello.89s", sample()}}, {"--check", "hello.89s"},
+           "", checked(1, 0), 0),
+      show("--check: checksum", {{"bad.89s", patched(sample(), {{108, zeros(1)}})}},
+           {"--check", "bad.89s"},
+           "bad.89s: checksum: main\\hello: wrong checksum (stored 0x0600, computed 0x06c2)\n",
+           checked(1, 1), 1),
+      show("--check: signature-vs-name, mended by ostrel; and where ostrel cannot",
+           {{"g.89s", signed_as("**TI92P*")}, {"my g.89S", signed_as("**v200**")},
+            {"g.92s", signed_as("**TI89**")}, {"t.v2k", flash()}},
+           {"--check", "g.89s", "my g.89S", "g.92s", "t.v2k"},
+           "g.89s: signature-vs-name: is for the TI-92 Plus (**TI92P*), but named for the TI-89 "
+           "(mend: ostrel -ti 89 g.89s)\nmy g.89S: signature-vs-name: is for the Voyage 200 "
+           "(**v200**), but named for the TI-89 (mend: ostrel -n_extcheck -ti 89 'my g.89S')\n"
+           "g.92s: signature-vs-name: is for the TI-89 (**TI89**), but named for the TI-92\n"
+           "t.v2k: signature-vs-name: is for the TI-89 (device type 0x98), but named for the "
+           "Voyage 200\n",
+           checked(4, 4), 1),
+      show("--check: type-vs-name; a group of one is none", {{"g.89p", sample()}, {"g.89g", sample()}},
+           {"--check", "g.89p", "g.89g"},
+           "g.89p: type-vs-name: holds a string (type 0x0c), whose letter is s, not p\n",
+           checked(2, 1), 1),
+      show("--check: length, cut short or with bytes after its end",
+           {{"cut.89s", cut(sample(), 100)}, {"long.89s", patched(sample(), {{110, "xy"}})}},
+           {"--check", "cut.89s", "long.89s"},
+           "cut.89s: length: cut short: its header says 110 bytes, the file has 100\nlong.89s: "
+           "length: bytes after its end: its header says 110 bytes, the file has 112\n",
+           checked(2, 2), 1),
+      show("--check: entries: an attribute, a folder's count, data out of place",
+           {{"a.89g", group()}, {"b.89g", patched(group(), {{74, "\x05"}})},
+            {"c.89s", patched(sample(), {{60, "\xF0\xFF\xFF\xFF"}})}},
+           {"--check", "a.89g", "b.89g", "c.89s"},
+           "a.89g: entries: games\\odd: attribute 0x05 is none of RAM, locked, archived\nb.89g: "
+           "entries: games\\odd: attribute 0x05 is none of RAM, locked, archived\nb.89g: "
+           "entries: folder entry main counts 5 variables, 1 follow it\nc.89s: entries: a "
+           "variable's data lies outside the file or runs into another's\n",
+           checked(3, 3), 1),
+      show("--check --json: the problems on each file's object", {{"g.89s", signed_as("**TI92P*")}},
+           {"--check", "--json", "g.89s", "gone.89s"},
+           "[\n{\"path\":\"g.89s\",\"kind\":\"variable\",\"family\":\"TI-92 Plus\","
+           "\"signature\":\"**TI92P*\",\"folder\":\"main\",\"comment\":\"ostrel sample: a string "
+           "variable\",\"variables\":[{\"folder\":\"main\",\"name\":\"hello\",\"type\":12,\"type_name\""
+           ":\"string\",\"attribute\":0,\"destination\":\"RAM\",\"size\":22,\"checksum_ok\":true}],"
+           "\"problems\":[{\"code\":\"signature-vs-name\",\"message\":\"is for the TI-92 Plus "
+           "(**TI92P*), but named for the TI-89\",\"mend\":\"ostrel -ti 89 g.89s\"}]},\n"
+           "{\"path\":\"gone.89s\",\"error\":\"no such file\",\"problems\":[]}\n]\n",
+           "ostrel-show: gone.89s: no such file\n" + checked(2, 2), 1),
       show("standard input", {}, {"-"}, show_header + sample_columns + "-\n", "", 0,
            Stream::captured, bytes_of(sample())),
       show("standard input in JSON; ./- is a file", {}, {"--json", "-", "./-"},
@@ -270,7 +325,8 @@ TEST(Show, HelpGoesToStandardOutput) {
     ScratchDir dir;
     const Outcome run =
         run_program({.args = args, .cwd = dir.path(), .binary = ostrel_show_binary()});
-    EXPECT_TRUE(run.out.starts_with("Usage: ostrel-show [--json] [--] FILE...\n")) << run.out;
+    EXPECT_TRUE(run.out.starts_with("Usage: ostrel-show [--json] [--check] [--] FILE...\n"))
+        << run.out;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.status, 0);
   }

@@ -4,6 +4,13 @@
 
 namespace ostrel {
 
+std::optional<char> type_letter(std::uint8_t type) {
+  for (const TypeLetter& entry : type_letters) {
+    if (entry.type == type) return entry.letter;
+  }
+  return std::nullopt;
+}
+
 bool is_device_code(std::string_view code) {
   return std::find(device_codes.begin(), device_codes.end(), code) != device_codes.end();
 }

@@ -2,6 +2,7 @@
 // File-name extension rules: which names are variable files, and the name after a change of target.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,21 @@ inline constexpr std::array<std::string_view, 51> known_extensions = {
     "v2a", "v2g", "v2d", "v2c", "v2e", "v2f", "v2i", "v2k", "v2l",
     "v2m", "v2p", "v2s", "v2t", "v2u", "v2x", "v2y", "v2z",
 };
+
+/// The type letter of an extension (its last byte) that names each variable type: 's' for a
+/// string (0x0C), 'p' for a program (0x12), as link software names its files.
+struct TypeLetter {
+  std::uint8_t type;
+  char letter;
+};
+inline constexpr std::array<TypeLetter, 18> type_letters = {{
+    {0x00, 'e'}, {0x04, 'l'}, {0x06, 'm'}, {0x0A, 'c'}, {0x0B, 't'}, {0x0C, 's'},
+    {0x0D, 'd'}, {0x0E, 'a'}, {0x10, 'i'}, {0x12, 'p'}, {0x13, 'f'}, {0x14, 'x'},
+    {0x1C, 'y'}, {0x1D, 'g'}, {0x21, 'z'}, {0x23, 'u'}, {0x24, 'k'}, {0x25, 'q'},
+}};
+
+/// The letter that names `type`, or none for a type without one.
+std::optional<char> type_letter(std::uint8_t type);
 
 /// True when `code` is exactly one of the device codes.
 bool is_device_code(std::string_view code);

@@ -33,6 +33,7 @@ inline constexpr std::size_t entry_name = 4;
 inline constexpr std::size_t var_name_width = 8;
 inline constexpr std::size_t entry_type = 12;
 inline constexpr std::size_t entry_attribute = 13;
+inline constexpr std::size_t entry_folder_count = 14;  // a folder entry's: the variables in it
 
 inline constexpr std::size_t after_table_size = 6;  // the file's length and A5 5A
 inline constexpr std::size_t block_overhead = 6;    // four zero bytes before the data, the checksum after

@@ -72,7 +72,10 @@ Bytes build_group_file(const std::vector<VarSpec>& vars) {
   std::size_t entry = 0;
   for (std::size_t i = 0; i < vars.size(); ++i) {
     if (new_folder(i)) {
-      put_entry(file, entry++, file.size(), vars[i].folder, 0x1F, 0);
+      put_entry(file, entry, file.size(), vars[i].folder, 0x1F, 0);
+      std::size_t in_folder = 1;  // the folder entry counts the variables after it in its folder
+      while (i + in_folder < vars.size() && !new_folder(i + in_folder)) ++in_folder;
+      put_le(file, 60 + 16 * entry++ + 14, static_cast<std::uint32_t>(in_folder), 2);
     }
     put_entry(file, entry++, file.size(), vars[i].name, vars[i].type, vars[i].attribute);
     append_block(file, vars[i]);
