@@ -58,7 +58,9 @@ std::string quoted(std::string_view path) {
   }
 #if defined(_WIN32)
   // cmd: a name holds no double quote.
-  return "\"" + std::string(path) + "\"";
+  std::string quoted(1, '"');
+  quoted.append(path);
+  return quoted += '"';
 #else
   std::string shown;
   append_shown(shown, path, Charset::utf8);

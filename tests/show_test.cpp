@@ -240,7 +240,8 @@ TEST(Show, ListsAndReports) {
            {"--check", "g.89s", "my g.89S", "g.92s", "t.v2k"},
            "g.89s: signature-vs-name: is for the TI-92 Plus (**TI92P*), but named for the TI-89 "
            "(mend: ostrel -ti 89 g.89s)\nmy g.89S: signature-vs-name: is for the Voyage 200 "
-           "(**v200**), but named for the TI-89 (mend: ostrel -n_extcheck -ti 89 'my g.89S')\n"
+           "(**v200**), but named for the TI-89 (mend: ostrel -n_extcheck -ti 89 " +
+               std::string(testing_windows() ? "\"my g.89S\"" : "'my g.89S'") + ")\n"
            "g.92s: signature-vs-name: is for the TI-89 (**TI89**), but named for the TI-92\n"
            "t.v2k: signature-vs-name: is for the TI-89 (device type 0x98), but named for the "
            "Voyage 200\n",
