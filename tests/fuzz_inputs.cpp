@@ -16,6 +16,7 @@
 
 #include "app/command_line.h"
 #include "console/console.h"
+#include "show/check.h"
 #include "show/listing.h"
 #include "varfile/flash_reader.h"
 #include "varfile/extension.h"
@@ -72,6 +73,11 @@ void require_field_of(std::string_view field, std::string_view file, std::size_t
 
 void check_reader(std::string_view file) {
   const ostrel::VarContents contents = ostrel::read_var_contents(file);
+  // --check reads the bytes too, whatever the reader made of them: never past their end.
+  for (const ostrel::Problem& problem :
+       ostrel::variable_file_problems("f.89p", file, contents, ostrel::Charset::utf8)) {
+    require(!problem.code.empty() && !problem.message.empty());
+  }
   // The editor's look at the head agrees with the reader: where it finds one variable behind a
   // folder entry, the reader lists that one variable, in that folder.
   const ostrel::FileForm form = ostrel::form_of(file.substr(0, ostrel::form_probe_size));
@@ -117,6 +123,7 @@ void check_reader(std::string_view file) {
 // Every part of a Flash file lies in the file, one after the other.
 void check_flash_reader(std::string_view file) {
   const ostrel::FlashContents contents = ostrel::read_flash_contents(file);
+  require(ostrel::flash_file_problems("f.v2k", contents).size() <= 1);
   if (contents.error != ostrel::ContentError::none) return;
   require(!contents.parts.empty());
   std::size_t parts = 0;
