@@ -74,7 +74,7 @@ Outcome run_while(const Invocation& invocation, std::chrono::milliseconds delay,
 // The system calls a step may be made of, under any C library (glibc's and musl's, x86_64 names)
 // and in this program's fallbacks, for strace to slow or fail that step whichever it is.
 inline const std::string open_calls = "open,openat";
-inline const std::string look_calls = "stat,lstat,newfstatat,statx";
+inline const std::string look_calls = "stat,lstat,fstat,newfstatat,statx";
 inline const std::string rename_calls = "rename,renameat,renameat2,link,linkat";
 
 /// `invocation` run under strace with `options` (fault injection, delays), or none where strace
