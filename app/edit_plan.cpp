@@ -68,7 +68,7 @@ EditPlan plan_edit(const EditRequest& request, bool ext_checked, std::string_vie
     PlannedTask task;
     task.line = msg::task_current_folder;
     task.line_first = false;
-    add_write(task, folder_offset, std::string_view("\0", 1));
+    add_write(task, folder_offset, {"\0", 1});
     if (places.folder_entry_name != 0) add_write(task, places.folder_entry_name, {"\0", 1});
     add(task);
   } else if (request.folder) {

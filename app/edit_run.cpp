@@ -144,11 +144,15 @@ Failure edit(Run& run) {
 }
 
 void report(const Run& run, Failure failure) {
+  if (failure == Failure::out_of_memory) return;  // nothing is reported
+  if (failure == Failure::wrong_extension) {
+    run.console.err(msg::wrong_extension);
+    return;
+  }
   // The file as it is left: under its new name when the run fails after renaming it and the old
   // name could not be given back.
   const std::string path = run.console.err_text(run.renamed ? run.plan.new_path : run.path);
   switch (failure) {
-    case Failure::wrong_extension: run.console.err(msg::wrong_extension); break;
     case Failure::cannot_open: run.console.err(format_message(msg::cannot_open, {path})); break;
     case Failure::other_kind: run.console.err(format_message(msg::other_kind, {path})); break;
     case Failure::group_file: run.console.err(format_message(msg::group_file, {path})); break;
@@ -158,6 +162,7 @@ void report(const Run& run, Failure failure) {
                                      {path, run.console.err_text(run.plan.new_path)}));
       break;
     case Failure::none:
+    case Failure::wrong_extension:
     case Failure::out_of_memory: break;
   }
 }

@@ -184,7 +184,7 @@ std::optional<VarFile> VarFile::open(const char* path) {
   file.give_up_ = Clock::now() + lock_wait_limit;
   file.name_ = last_part(path);
   if (file.name_ != path) {
-    // The folder, opened once: "a/b/" of "a/b/game.89p", "/" of "/game.89p".
+    // The folder, opened once: "a/b" of "a/b/game.89p", "/" of "/game.89p".
     const std::string folder(path, std::max<std::size_t>(file.name_ - path - 1, 1));
 #if defined(O_PATH)
     file.folder_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
