@@ -112,32 +112,27 @@ TEST(FileForm, FromTheHead) {
 // The whole edit, worked out from the command line and the file's head: each task's writes, in
 // task order, the new name, or the refusal. (The black-box tests run each form too.)
 TEST(Plan, WritesWhereTheFileHoldsTheVariable) {
-  using testing::Bytes;
+  using testing::patched, testing::zeros;
   struct Case {
     std::string title;
     std::vector<const char*> args;
-    Bytes head;
+    testing::Bytes head;
     std::vector<std::pair<std::uint32_t, std::string>> writes = {};
     std::string new_path = {};
     Refusal refusal = Refusal::none;
   };
-  const auto signed_as = [](Bytes bytes, const char* signature) {
-    std::copy_n(signature, 8, bytes.begin());
-    return bytes;
-  };
-  const Bytes fixed = testing::build_var_file({});
-  const Bytes behind = testing::build_group_file({{}});
-  const Bytes group = testing::build_group_file({{}, {}});
-  const std::string prog = std::string("prog") + std::string(4, '\0');
+  const testing::Bytes behind = testing::build_group_file({{}});
   const Case cases[] = {
-      {"the typical edit", {"-d", "a", "-fi", "prog", "-ti", "v2", "game.89p"}, fixed,
-       {{73, "\x02"}, {64, prog}, {0, "**TI92P*"}}, "game.v2p"},
+      {"the typical edit", {"-d", "a", "-fi", "prog", "-ti", "v2", "game.89p"},
+       testing::build_var_file({}), {{73, "\x02"}, {64, "prog" + zeros(4)}, {0, "**TI92P*"}},
+       "game.v2p"},
       {"a Voyage 200 variable behind its folder entry", {"-d", "a", "-fi", "prog", "f.v2p"},
-       signed_as(behind, "**V200**"), {{89, "\x02"}, {80, prog}}},
-      {"lower case, behind its folder entry", {"-fo", "-", "f.89p"}, signed_as(behind, "**ti89**"),
-       {{10, std::string(1, '\0')}, {64, std::string(1, '\0')}}},
-      {"a group: the name", {"-c", "c", "-fi", "x", "g.89g"}, group, {}, {}, Refusal::group_file},
-      {"a TI-85 variable", {"-c", "c", "f.89p"}, signed_as(fixed, "**TI85**"), {}, {},
+       patched(behind, {{0, "**V200**"}}), {{89, "\x02"}, {80, "prog" + zeros(4)}}},
+      {"lower case, behind its folder entry", {"-fo", "-", "f.89p"},
+       patched(behind, {{0, "**ti89**"}}), {{10, zeros(1)}, {64, zeros(1)}}},
+      {"a group: the name", {"-c", "c", "-fi", "x", "g.89g"}, testing::build_group_file({{}, {}}),
+       {}, {}, Refusal::group_file},
+      {"a TI-85 variable", {"-c", "c", "f.89p"}, patched(behind, {{0, "**TI85**"}}), {}, {},
        Refusal::other_kind},
   };
   for (const Case& c : cases) {

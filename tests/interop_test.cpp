@@ -308,16 +308,14 @@ TEST(Interop, TypeLettersAsLibtifilesNamesThem) {
 
 // A signature names a TI-68k family, another kind of file, or none, as libtifiles reads it.
 TEST(Interop, SignaturesAsLibtifilesReadsThem) {
-  const std::map<CalcModel, std::string> families = {{CALC_TI89, "TI-89"}, {CALC_TI92, "TI-92"},
-                                                     {CALC_TI92P, "TI-92 Plus"},
-                                                     {CALC_V200, "Voyage 200"}};
+  const std::map<CalcModel, std::string> families = {
+      {CALC_TI89, "TI-89"}, {CALC_TI92, "TI-92"}, {CALC_TI92P, "TI-92 Plus"}, {CALC_V200, "Voyage 200"}};
   std::vector<std::string> signatures = {"**TI89*_", "**TI84P*", "*TI89***", "**TI95**"};
   for (const auto& family : ostrel::families) signatures.emplace_back(family.signature);
   signatures.insert(signatures.end(), other_family_signatures.begin(), other_family_signatures.end());
-  for (std::size_t i = 0, known = signatures.size(); i < known; ++i) {
-    std::string lower = signatures[i];
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    signatures.push_back(lower);
+  for (const std::string& upper : std::vector(signatures)) {
+    signatures.push_back(upper);
+    for (char& c : signatures.back()) c = static_cast<char>(std::tolower(c));
   }
   for (const std::string& signature : signatures) {
     const CalcModel model = tifiles_signature2calctype(signature.c_str());

@@ -23,11 +23,13 @@ const std::string sample_columns =
     "TI-89       main\\hello         0x0c string            RAM                22  ok        "
     "\"ostrel sample: a string variable\"          ";
 const std::string sample_line = sample_columns + "hello.89s\n";
+// The sample's JSON fields after its signature, up to the object's closing brace.
+const std::string sample_json_rest =
+    ",\"folder\":\"main\",\"comment\":\"ostrel sample: a string variable\",\"variables\":[{"
+    "\"folder\":\"main\",\"name\":\"hello\",\"type\":12,\"type_name\":\"string\",\"attribute\":0,"
+    "\"destination\":\"RAM\",\"size\":22,\"checksum_ok\":true}]";
 const std::string sample_json_fields =
-    "\"kind\":\"variable\",\"family\":\"TI-89\",\"signature\":\"**TI89**\",\"folder\":\"main\","
-    "\"comment\":\"ostrel sample: a string variable\",\"variables\":[{\"folder\":\"main\","
-    "\"name\":\"hello\",\"type\":12,\"type_name\":\"string\",\"attribute\":0,"
-    "\"destination\":\"RAM\",\"size\":22,\"checksum_ok\":true}]}";
+    "\"kind\":\"variable\",\"family\":\"TI-89\",\"signature\":\"**TI89**\"" + sample_json_rest + "}";
 
 Bytes sample() { return build_var_file(sample_spec()); }
 
@@ -267,11 +269,9 @@ TEST(Show, ListsAndReports) {
            checked(3, 3), 1),
       show("--check --json: the problems on each file's object", {{"g.89s", signed_as("**TI92P*")}},
            {"--check", "--json", "g.89s", "gone.89s"},
-           "[\n{\"path\":\"g.89s\",\"kind\":\"variable\",\"family\":\"TI-92 Plus\","
-           "\"signature\":\"**TI92P*\",\"folder\":\"main\",\"comment\":\"ostrel sample: a string "
-           "variable\",\"variables\":[{\"folder\":\"main\",\"name\":\"hello\",\"type\":12,\"type_name\""
-           ":\"string\",\"attribute\":0,\"destination\":\"RAM\",\"size\":22,\"checksum_ok\":true}],"
-           "\"problems\":[{\"code\":\"signature-vs-name\",\"message\":\"is for the TI-92 Plus "
+           "[\n{\"path\":\"g.89s\",\"kind\":\"variable\",\"family\":\"TI-92 Plus\",\"signature\":"
+           "\"**TI92P*\"" + sample_json_rest +
+               ",\"problems\":[{\"code\":\"signature-vs-name\",\"message\":\"is for the TI-92 Plus "
            "(**TI92P*), but named for the TI-89\",\"mend\":\"ostrel -ti 89 g.89s\"}]},\n"
            "{\"path\":\"gone.89s\",\"error\":\"no such file\",\"problems\":[]}\n]\n",
            "ostrel-show: gone.89s: no such file\n" + checked(2, 2), 1),
