@@ -93,9 +93,9 @@ std::string hex(std::uint8_t byte) {
 
 // The signature against the name's device prefix; ostrel rewrites a variable file's signature
 // for the devices it knows, keeping the name.
-void check_signature(std::string_view path, std::string_view family, std::string_view mark,
-                     bool variables, std::vector<Problem>& problems) {
-  const std::optional<NameSays> says = name_says(path);
+void check_signature(std::string_view path, const std::optional<NameSays>& says,
+                     std::string_view family, std::string_view mark, bool variables,
+                     std::vector<Problem>& problems) {
   if (!says || fits(says->prefix, family)) return;
   Problem problem{show_msg::code_signature,
                   format_message(show_msg::signature_vs_name,
@@ -185,8 +185,8 @@ std::vector<Problem> variable_file_problems(std::string_view path, std::string_v
                         {}});
   }
   check_entries(bytes, contents, charset, problems);
-  check_signature(path, family_of(contents.signature), contents.signature, true, problems);
   const std::optional<NameSays> says = name_says(path);
+  check_signature(path, says, family_of(contents.signature), contents.signature, true, problems);
   if (says && contents.variables.size() == 1 && says->letter != 'g') {
     const VarEntry& variable = contents.variables.front();
     const std::optional<char> letter = type_letter(variable.type);
@@ -210,8 +210,8 @@ std::vector<Problem> flash_file_problems(std::string_view path, const FlashConte
   }
   if (contents.error != ContentError::none) return problems;
   const std::uint8_t device_type = contents.parts.front().device_type;
-  check_signature(path, flash_family(device_type), "device type 0x" + hex(device_type), false,
-                  problems);
+  check_signature(path, name_says(path), flash_family(device_type),
+                  "device type 0x" + hex(device_type), false, problems);
   return problems;
 }
 
