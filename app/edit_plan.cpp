@@ -21,17 +21,24 @@ void add_write(PlannedTask& task, std::size_t offset, std::string_view bytes) {
   task.writes[task.write_count++] = write_of(offset, bytes);
 }
 
-// The folder, variable-name and comment tasks: the bounded copy of `value`, written at `offset`
-// (and at `also_at`, unless 0), its task line, and a warning before them when the value is cut
-// short.
+// The warnings of a text field: a character the calculator lacks, and a value cut short.
+struct FieldWarnings {
+  std::string_view lacking;
+  std::string_view truncated;
+};
+
+// The folder, variable-name and comment tasks: the field image of the typed `value`, written at
+// `offset` (and at `also_at`, unless 0), its task line with the value as typed and cut, and the
+// field's warnings before them.
 template <std::size_t N>
-PlannedTask text_task(std::string_view value, std::string_view warning, std::string_view line,
+PlannedTask text_task(std::string_view value, FieldWarnings warnings, std::string_view line,
                       std::size_t offset, std::size_t also_at = 0) {
   const FieldImage<N> image = make_field_image<N>(value);
   PlannedTask task;
-  if (image.truncated) task.warning = warning;
+  if (image.lacking) task.warnings[0] = warnings.lacking;
+  if (image.truncated) task.warnings[1] = warnings.truncated;
   task.line = line;
-  task.value = value.substr(0, image.used);
+  task.value = value.substr(0, image.taken);
   const std::string_view bytes(image.bytes.data(), N);
   add_write(task, offset, bytes);
   if (also_at != 0) add_write(task, also_at, bytes);
@@ -72,16 +79,17 @@ EditPlan plan_edit(const EditRequest& request, bool ext_checked, std::string_vie
     if (places.folder_entry_name != 0) add_write(task, places.folder_entry_name, {"\0", 1});
     add(task);
   } else if (request.folder) {
-    add(text_task<folder_width>(*request.folder, msg::folder_truncated, msg::task_folder,
-                                folder_offset, places.folder_entry_name));
+    add(text_task<folder_width>(*request.folder, {msg::folder_lacking, msg::folder_truncated},
+                                msg::task_folder, folder_offset, places.folder_entry_name));
   }
   if (request.var_name) {
-    add(text_task<var_name_width>(*request.var_name, msg::var_name_truncated, msg::task_var_name,
-                                  places.var_name));
+    add(text_task<var_name_width>(*request.var_name,
+                                  {msg::var_name_lacking, msg::var_name_truncated},
+                                  msg::task_var_name, places.var_name));
   }
   if (request.comment) {
-    add(text_task<comment_width>(*request.comment, msg::comment_truncated, msg::task_comment,
-                                 comment_offset));
+    add(text_task<comment_width>(*request.comment, {msg::comment_lacking, msg::comment_truncated},
+                                 msg::task_comment, comment_offset));
   }
   if (request.target) {
     PlannedTask task;

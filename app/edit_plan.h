@@ -25,7 +25,9 @@ struct PlannedWrite {
 
 /// One task: its console text and its writes, in the order the run makes them.
 struct PlannedTask {
-  std::string_view warning;  // before anything else, even when quiet (a value cut short)
+  // Before anything else, even when quiet: a value the calculator lacks a character of, a value
+  // cut short.
+  std::array<std::string_view, 2> warnings = {};
   std::string_view line;     // the task line: its pattern, its "%02i" the task's number
   std::string_view value;    // and its "%s"
   bool line_first = true;    // the task line before the writes; otherwise after them

@@ -99,13 +99,15 @@ Failure apply_tasks(Run& run, VarFile& file) {
   for (std::size_t i = 0; i < run.plan.task_count; ++i) {
     const PlannedTask& task = run.plan.tasks[i];
     const std::string number = two_digits(static_cast<int>(i + 1));
-    if (!task.warning.empty()) run.console.out(task.warning);
-    if (task.line_first && !run.request.quiet) run.console.out(task.line, {number, task.value});
+    for (const std::string_view warning : task.warnings) run.console.out(warning);
+    // The value as the console shows it: escaped where standard output is a terminal.
+    const std::string value = run.console.out_text(task.value);
+    if (task.line_first && !run.request.quiet) run.console.out(task.line, {number, value});
     for (std::size_t w = 0; w < task.write_count; ++w) {
       if (!file.write_at(task.writes[w].offset, task.writes[w].data())) return Failure::cannot_write;
     }
     if (!task.after_writes.empty()) run.console.out(task.after_writes);
-    if (!task.line_first && !run.request.quiet) run.console.out(task.line, {number, task.value});
+    if (!task.line_first && !run.request.quiet) run.console.out(task.line, {number, value});
   }
   return Failure::none;
 }

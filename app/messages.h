@@ -65,6 +65,12 @@ inline constexpr std::string_view group_file =
     "\nERROR: Cannot set destination, folder or name in group file %s!\n";
 
 // Warnings (standard output, except nothing_to_do on standard error).
+inline constexpr std::string_view folder_lacking =
+    "\nWARNING: <foldername> holds a character the calculator lacks. Written as UTF-8!";
+inline constexpr std::string_view var_name_lacking =
+    "\nWARNING: <filename> holds a character the calculator lacks. Written as UTF-8!";
+inline constexpr std::string_view comment_lacking =
+    "\nWARNING: <comment> holds a character the calculator lacks. Written as UTF-8!";
 inline constexpr std::string_view folder_truncated =
     "\nWARNING: <foldername> exceeds 8 bytes. Truncated to fit!";
 inline constexpr std::string_view var_name_truncated =

@@ -65,11 +65,11 @@ void Console::err(std::string_view text) {
   write_stream(err_fd_, text);
 }
 
-std::string Console::err_text(std::string_view text) {
-  if (err_terminal_ < 0) err_terminal_ = is_terminal(err_fd_) ? 1 : 0;
-  if (err_terminal_ == 0) return std::string(text);
+std::string Console::shown(int fd, signed char& terminal, std::string_view text) {
+  if (terminal < 0) terminal = is_terminal(fd) ? 1 : 0;
+  if (terminal == 0) return std::string(text);
   std::string shown;
-  append_shown(shown, text, Charset::utf8, path_escapes);
+  append_shown(shown, text, terminal_charset(), path_escapes);
   return shown;
 }
 

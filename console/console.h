@@ -69,11 +69,16 @@ class Console {
   void flush();
   /// True once a write to standard output has failed.
   bool out_failed() const { return out_failed_; }
-  /// `text` (a path) as a message on standard error shows it: as it is, but where standard error
-  /// is a terminal, with what the terminal would act on escaped, as paths are shown to people.
-  std::string err_text(std::string_view text);
+  /// `text` (a path or a value) as a message on standard output or error shows it: as it is, but
+  /// where that stream is a terminal, what the terminal would act on or a reader could not see
+  /// escaped, and where the locale's character set is not UTF-8, all beyond ASCII, as paths are
+  /// shown to people.
+  std::string out_text(std::string_view text) { return shown(out_fd_, out_terminal_, text); }
+  std::string err_text(std::string_view text) { return shown(err_fd_, err_terminal_, text); }
 
  private:
+  std::string shown(int fd, signed char& terminal, std::string_view text);
+
   int out_fd_;
   int err_fd_;
   // Large enough for the usage text and any normal run, so that a run costs one write and no
@@ -81,7 +86,8 @@ class Console {
   std::array<char, 4096> pending_;
   std::size_t used_ = 0;
   bool out_failed_ = false;
-  signed char err_terminal_ = -1;  // whether standard error is a terminal; -1 until asked
+  signed char out_terminal_ = -1;  // whether each stream is a terminal; -1 until asked
+  signed char err_terminal_ = -1;
 };
 
 }  // namespace ostrel

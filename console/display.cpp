@@ -7,47 +7,27 @@ namespace ostrel {
 
 namespace {
 
-// Format characters that reorder text or take no room, and the Unicode line and paragraph
-// separators: ranges of code points, first and last.
-constexpr std::array<std::pair<char32_t, char32_t>, 8> unseen_formats = {{
-    {0x00AD, 0x00AD},  // soft hyphen
-    {0x061C, 0x061C},  // Arabic letter mark
-    {0x180E, 0x180E},  // Mongolian vowel separator
-    {0x200B, 0x200F},  // zero-width space, non-joiner and joiner; left-to-right and right-to-left marks
-    {0x2028, 0x202E},  // line and paragraph separators; embeddings, overrides and their end
-    {0x2060, 0x2064},  // word joiner and the invisible operators
-    {0x2066, 0x2069},  // isolates and their end
-    {0xFEFF, 0xFEFF},  // zero-width no-break space (byte order mark)
+// What a reader cannot see beyond the controls: every code point Unicode 15 marks
+// Default_Ignorable_Code_Point or gives the general category Cf (format: the bidirectional and
+// zero-width characters, tags), Zl or Zp (line and paragraph separators). Ranges, first and
+// last, made from DerivedCoreProperties.txt and UnicodeData.txt; a unit test checks them against
+// those files over every code point, and prints the ranges they give when they differ.
+constexpr std::array<std::pair<char32_t, char32_t>, 25> unseen_ranges = {{
+    {0x00AD, 0x00AD}, {0x034F, 0x034F}, {0x0600, 0x0605}, {0x061C, 0x061C},
+    {0x06DD, 0x06DD}, {0x070F, 0x070F}, {0x0890, 0x0891}, {0x08E2, 0x08E2},
+    {0x115F, 0x1160}, {0x17B4, 0x17B5}, {0x180B, 0x180F}, {0x200B, 0x200F},
+    {0x2028, 0x202E}, {0x2060, 0x206F}, {0x3164, 0x3164}, {0xFE00, 0xFE0F},
+    {0xFEFF, 0xFEFF}, {0xFFA0, 0xFFA0}, {0xFFF0, 0xFFFB}, {0x110BD, 0x110BD},
+    {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
+    {0xE0000, 0xE0FFF},
 }};
 
 }  // namespace
 
-Utf8Char utf8_char_at(std::string_view text, std::size_t at) {
-  constexpr std::array<char32_t, 4> least = {0, 0x80, 0x800, 0x10000};
-  const auto lead = static_cast<std::uint8_t>(text[at]);
-  if (lead < 0x80) return {lead, 1};
-  std::size_t more = 0;
-  char32_t code = 0;
-  if (lead >= 0xF0 && lead < 0xF8) {
-    more = 3, code = lead & 0x07u;
-  } else if (lead >= 0xE0) {
-    more = 2, code = lead & 0x0Fu;
-  } else if (lead >= 0xC0) {
-    more = 1, code = lead & 0x1Fu;
-  }
-  if (more == 0 || lead >= 0xF8 || text.size() - at <= more) return {lead, 0};
-  for (std::size_t k = 1; k <= more; ++k) {
-    const auto next = static_cast<std::uint8_t>(text[at + k]);
-    if ((next & 0xC0) != 0x80) return {lead, 0};
-    code = code << 6 | (next & 0x3Fu);
-  }
-  if (code < least[more] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {lead, 0};
-  return {code, more + 1};
-}
-
 bool is_unseen(char32_t code) {
   if (code < 0x20 || (code >= 0x7F && code <= 0x9F)) return true;
-  for (const auto& [first, last] : unseen_formats) {
+  if (code < unseen_ranges.front().first) return false;  // the common case: nothing to look up
+  for (const auto& [first, last] : unseen_ranges) {
     if (code >= first && code <= last) return true;
   }
   return false;

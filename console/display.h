@@ -8,25 +8,17 @@
 #include <string>
 #include <string_view>
 
+#include "varfile/charset.h"
+
 namespace ostrel {
 
 /// The characters a terminal shows: ASCII alone, or all of Unicode, as UTF-8.
 enum class Charset { ascii, utf8 };
 
-/// One character of UTF-8 text: its code point and its length in bytes. The length is 0 where
-/// the bytes at that place are not well-formed UTF-8: a stray or cut byte, an overlong form, a
-/// surrogate.
-struct Utf8Char {
-  char32_t code;
-  std::size_t length;
-};
-
-/// The character that starts at text[at].
-Utf8Char utf8_char_at(std::string_view text, std::size_t at);
-
 /// True for a character a terminal would act on or a reader could not see: C0 controls, DEL,
-/// C1 controls, and the bidirectional, zero-width and line-breaking format characters that can
-/// make one name read as another.
+/// C1 controls, and the characters Unicode marks ignorable or of the format or separator
+/// categories (bidirectional and zero-width characters, tags, variation selectors, fillers),
+/// which can make one name read as another.
 bool is_unseen(char32_t code);
 
 /// The byte as two lower-case hexadecimal digits.

@@ -20,8 +20,16 @@ enum class JsonText {
   utf8,  // UTF-8 as it is, and a byte that is not part of it \udcXX, which os.fsencode undoes
 };
 
-// A JSON string. Control characters (C0, DEL and C1) are escaped, so that none reaches a
-// terminal raw.
+// \uXXXX, for a code point of the Basic Multilingual Plane.
+void append_json_escape(std::string& out, char32_t unit) {
+  out += "\\u";
+  append_hex_byte(out, static_cast<std::uint8_t>(unit >> 8));
+  append_hex_byte(out, static_cast<std::uint8_t>(unit));
+}
+
+// A JSON string. What a terminal would act on or a reader could not see (controls, format and
+// ignorable characters) is escaped, so that none reaches a terminal raw; the escape keeps the
+// character, so nothing is lost.
 void append_json_string(std::string& out, std::string_view text, JsonText as) {
   out += '"';
   for (std::size_t i = 0; i < text.size();) {
@@ -36,9 +44,11 @@ void append_json_string(std::string& out, std::string_view text, JsonText as) {
     if (c.code == '"' || c.code == '\\') {
       out += '\\';
       out += static_cast<char>(c.code);
-    } else if (c.code < 0x20 || (c.code >= 0x7F && c.code <= 0x9F)) {
-      out += "\\u00";
-      append_hex_byte(out, static_cast<std::uint8_t>(c.code));
+    } else if (is_unseen(c.code) && c.code < 0x10000) {
+      append_json_escape(out, c.code);
+    } else if (is_unseen(c.code)) {  // beyond it, as its two surrogates
+      append_json_escape(out, 0xD800 + ((c.code - 0x10000) >> 10));
+      append_json_escape(out, 0xDC00 + ((c.code - 0x10000) & 0x3FF));
     } else if (as == JsonText::code_points && byte >= 0x80) {
       out += static_cast<char>(0xC0 | byte >> 6);
       out += static_cast<char>(0x80 | (byte & 0x3F));

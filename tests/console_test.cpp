@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <string>
+#include <utility>
 
 #include <unistd.h>
 
@@ -39,6 +44,62 @@ TEST(Console, KeepsOrderAcrossStreamsAndSizes) {
   EXPECT_EQ(drain(fds[0]),
             "a[E1]" + near_full + "12345678" + big + "\nTask 07: set to 'x%sy'.[E2]z");
   ::close(fds[0]);
+}
+
+// Each class of what shows escaped, byte by byte, at its edges; and characters that show as they
+// are: everything beyond ASCII where the terminal shows ASCII alone.
+TEST(Display, EscapesWhatATerminalActsOnOrNoReaderSees) {
+  const std::pair<std::string, std::string> utf8_cases[] = {
+      {"a\x01\x1f ", "a\\x01\\x1f "},                            // C0
+      {"~\x7f", "~\\x7f"},                                        // DEL
+      {"\xc2\x80\xc2\x9f\xc2\xa0", "\\xc2\\x80\\xc2\\x9f\xc2\xa0"},  // C1, then NBSP
+      {"\xff\xc3(\xed\xa0\x80", "\\xff\\xc3(\\xed\\xa0\\x80"},        // not UTF-8, a surrogate
+      {"\xcd\x8f\xe3\x85\xa4", "\\xcd\\x8f\\xe3\\x85\\xa4"},            // ignorable: U+034F, a filler
+      {"\xe2\x81\xa6\xe2\x81\xaf", "\\xe2\\x81\\xa6\\xe2\\x81\\xaf"},  // format: U+2066, U+206F
+      {"\xe2\x80\xa8\xe2\x80\xa9", "\\xe2\\x80\\xa8\\xe2\\x80\\xa9"},  // line, paragraph separators
+      {"\xf3\xa0\x80\x80\xf3\xa0\xbf\xbf", "\\xf3\\xa0\\x80\\x80\\xf3\\xa0\\xbf\\xbf"},  // tags
+      {"\xc3\xa9\xe2\x80\x8a\xf0\x9f\x98\x80", "\xc3\xa9\xe2\x80\x8a\xf0\x9f\x98\x80"},  // seen
+  };
+  for (const auto& [text, shown] : utf8_cases) {
+    std::string out;
+    append_shown(out, text, Charset::utf8);
+    EXPECT_EQ(out, shown);
+  }
+  std::string ascii;
+  append_shown(ascii, "\xc3\xa9\\", Charset::ascii, "\\");
+  EXPECT_EQ(ascii, "\\xc3\\xa9\\x5c");
+}
+
+// What a reader cannot see is exactly what Unicode's own files mark so (Debian's unicode-data):
+// the controls, Default_Ignorable_Code_Point, and the categories Cf, Zl and Zp, over every code
+// point. On a difference, the ranges the files give are printed, to be copied into display.cpp.
+TEST(Display, UnseenAsUnicodeDefinesIt) {
+  const std::string unicode = "/usr/share/unicode/";
+  if (!std::filesystem::exists(unicode + "UnicodeData.txt")) GTEST_SKIP() << "no unicode-data";
+  std::set<char32_t> unseen;
+  std::ifstream derived(unicode + "DerivedCoreProperties.txt"), data(unicode + "UnicodeData.txt");
+  for (std::string line; std::getline(derived, line);) {
+    if (line.find("; Default_Ignorable_Code_Point") == std::string::npos) continue;
+    const std::size_t dots = line.find("..");
+    const char32_t first = std::stoul(line, nullptr, 16);
+    const char32_t last = dots < line.find(';') ? std::stoul(line.substr(dots + 2), nullptr, 16) : first;
+    for (char32_t c = first; c <= last; ++c) unseen.insert(c);
+  }
+  for (std::string line; std::getline(data, line);) {  // the category is the third field
+    for (const char* category : {";Cc;", ";Cf;", ";Zl;", ";Zp;"}) {
+      if (line.find(category) != std::string::npos) unseen.insert(std::stoul(line, nullptr, 16));
+    }
+  }
+  ASSERT_GT(unseen.size(), 4000u);
+  std::string differs, ranges;
+  char hex[16];
+  for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+    std::snprintf(hex, sizeof hex, "0x%04X", static_cast<unsigned>(c));
+    if (is_unseen(c) != unseen.contains(c)) differs.append(" ").append(hex);
+    if (unseen.contains(c) && !unseen.contains(c - 1)) ranges.append("{").append(hex);
+    if (unseen.contains(c) && !unseen.contains(c + 1)) ranges.append(", ").append(hex) += "}, ";
+  }
+  EXPECT_EQ(differs, "") << "the ranges: " << ranges;
 }
 
 }  // namespace

@@ -371,18 +371,37 @@ TEST(ConsoleStreams, ClosedOrAbandoned) {
   for (const Row& row : rows) check(row);
 }
 
-// On a terminal, what a terminal would act on in a path of an error shows escaped; in a pipe, the
-// bytes are as they are (the rows above and elsewhere).
-TEST(ConsoleStreams, PathsOnATerminal) {
+// On a terminal, what a terminal would act on in a path of an error, or in a value on a task line,
+// shows escaped, and where the locale's character set is not UTF-8 (Latin-1, where 0x9B is a
+// control), everything beyond ASCII; in a pipe, the bytes are as they are (the rows elsewhere).
+TEST(ConsoleStreams, PathsAndValuesOnATerminal) {
   POSIX_ONLY("a pseudo-terminal");
   if (!std::filesystem::exists("/usr/bin/script")) GTEST_SKIP() << "script is not installed";
-  ScratchDir dir;
-  const Outcome r = run_program({.args = {"-qec", "exec \"$OSTREL\" -q -d a \"$NAME\"", "/dev/null"},
-                                 .cwd = dir.path(),
-                                 .binary = "/usr/bin/script",
-                                 .env = {"OSTREL=" + ostrel_binary().string(),
-                                         "NAME=\x1b[2J\x1b]0;t\a.89p"}});
-  EXPECT_EQ(r.out, "\r\nERROR: Cannot open inputfile \\x1b[2J\\x1b]0;t\\x07.89p!\r\n");
+  struct Case {
+    std::string args, name, locale, out;
+  };
+  const std::string on_terminal = "Ostrel " OSTREL_VERSION
+                                  " - command line tool to set TI68k variable file properties\r\n"
+                                  "Copyright (C) the ostrel authors, released 2026-12-08\r\n";
+  const Case cases[] = {
+      {"-q -d a \"$NAME\"", "\x1b[2J\x1b]0;t\a.89p", "C.UTF-8",
+       "\r\nERROR: Cannot open inputfile \\x1b[2J\\x1b]0;t\\x07.89p!\r\n"},
+      {"-fi \"$NAME\" f.89p", "\x1b[2J\xE2\x80\xAE", "C.UTF-8",
+       on_terminal + "\r\nWARNING: <filename> holds a character the calculator lacks. Written as "
+                     "UTF-8!\r\nTask 01: On-calc filename set to '\\x1b[2J\\xe2\\x80\\xae'.\r\n"},
+      {"-q \"$NAME\"", "\xC3\x9B[2J.89p", "en_US.ISO-8859-1",
+       "\r\nERROR: Cannot open inputfile \\xc3\\x9b[2J.89p!\r\n"},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    write_bytes(dir / "f.89p", build_var_file({}));
+    const Outcome r = run_program({.args = {"-qec", "exec \"$OSTREL\" " + c.args, "/dev/null"},
+                                   .cwd = dir.path(),
+                                   .binary = "/usr/bin/script",
+                                   .env = {"OSTREL=" + ostrel_binary().string(), "NAME=" + c.name,
+                                           "LC_ALL=" + c.locale, "SHELL=/bin/sh"}});
+    EXPECT_EQ(r.out, c.out) << c.args;
+  }
 }
 
 // A write that fails ends the run with the write error and status 1; what was written stays.

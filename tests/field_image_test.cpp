@@ -18,26 +18,36 @@ std::string bytes_of(const FieldImage<N>& image) {
   return std::string(image.bytes.data(), N);
 }
 
+// Typed text: UTF-8 the calculator has every character of becomes its bytes, one per character;
+// anything else stays as given, UTF-8 cut at a character, other bytes at the width.
 TEST(FieldImage, BoundedCopyZeroFills) {
   struct Case {
     std::string value;
     std::string bytes;  // the 8-byte image
-    std::string text;
+    std::size_t taken;
     bool truncated;
+    bool lacking = false;
   };
   const Case cases[] = {
-      {"", std::string(8, '\0'), "", false},
-      {"main", std::string("main\0\0\0\0", 8), "main", false},
-      {"abcdefgh", "abcdefgh", "abcdefgh", false},
-      {"abcdefghij", "abcdefgh", "abcdefgh", true},
-      {"ABC\xE9\xFF", std::string("ABC\xE9\xFF\0\0\0", 8), "ABC\xE9\xFF", false},
-      {"a b-c.d/e", "a b-c.d/", "a b-c.d/", true},
+      {"", std::string(8, '\0'), 0, false},
+      {"main", std::string("main\0\0\0\0", 8), 4, false},
+      {"abcdefgh", "abcdefgh", 8, false},
+      {"abcdefghij", "abcdefgh", 8, true},
+      {"ABC\xE9\xFF", std::string("ABC\xE9\xFF\0\0\0", 8), 5, false},
+      {"a b-c.d/e", "a b-c.d/", 8, true},
+      {"caf\xC3\xA9", std::string("caf\xE9\0\0\0\0", 8), 5, false},
+      {"p\xCF\x86x\xCC\x85", std::string("p\x91\x9A\0\0\0\0\0", 8), 6, false},
+      {"abcdefg\xC3\xA9\xCF\x86", "abcdefg\xE9", 9, true},
+      {"abcdefg\xE4\xB8\xAD", std::string("abcdefg\0", 8), 7, true, true},
+      {"\xE4\xB8\xAD\xC3\xA9", std::string("\xE4\xB8\xAD\xC3\xA9\0\0\0", 8), 5, false, true},
+      {"abcdefg\xC3\xA9\xFF", "abcdefg\xC3", 8, true},
   };
   for (const Case& c : cases) {
     const FolderField image = make_field_image<8>(c.value);
     EXPECT_EQ(bytes_of(image), c.bytes) << c.value;
-    EXPECT_EQ(image.text(), c.text) << c.value;
+    EXPECT_EQ(image.taken, c.taken) << c.value;
     EXPECT_EQ(image.truncated, c.truncated) << c.value;
+    EXPECT_EQ(image.lacking, c.lacking) << c.value;
   }
 }
 

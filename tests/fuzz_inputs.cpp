@@ -18,6 +18,7 @@
 #include "console/console.h"
 #include "show/check.h"
 #include "show/listing.h"
+#include "varfile/charset.h"
 #include "varfile/flash_reader.h"
 #include "varfile/extension.h"
 #include "varfile/header.h"
@@ -40,10 +41,17 @@ void require_whole_argument(const std::optional<std::string_view>& field,
 
 template <std::size_t N>
 void check_field_image(std::string_view value) {
+  // The field holds the value as typed, cut at `taken`: as its bytes, or as the calculator's text
+  // of the same characters; zero bytes after it.
   const auto image = ostrel::make_field_image<N>(value);
-  require(image.truncated == (value.size() > N));
-  require(image.text() == value.substr(0, N));
-  for (std::size_t i = image.used; i < N; ++i) require(image.bytes[i] == 0);
+  require(image.taken <= value.size() && image.truncated == (image.taken < value.size()));
+  const std::string_view field(image.bytes.data(), N);
+  const std::string_view written = field.substr(0, field.find('\0'));
+  require(field.find_first_not_of('\0', written.size()) == std::string_view::npos);
+  std::string decoded;
+  for (const char byte : written) decoded += ostrel::ti_character(static_cast<std::uint8_t>(byte));
+  const std::string_view typed = value.substr(0, image.taken);
+  require(written == typed || decoded == typed);
 }
 
 void check_extension_rules(std::string_view path) {

@@ -24,6 +24,7 @@
 #include "tests/support/var_fixture.h"
 #include "varfile/charset.h"
 #include "varfile/extension.h"
+#include "varfile/header.h"
 #include "varfile/layout.h"
 
 namespace ostrel::testing {
@@ -132,6 +133,7 @@ const std::vector<Edit> edits = {
     {{"-c", "built by make"}, {}, {}, "built by make"},
     {{"-c", long_comment}, {}, {}, long_comment.substr(0, 40)},
     {{"-c", ""}, {}, {}, ""},
+    {{"-fo", "jeux", "-fi", "p\xCF\x86", "-c", "caf\xC3\xA9"}, "jeux", "p\x91", "caf\xE9"},
     {{"-ti", "89"}, {}, {}, {}, {}, "89"},
     {{"-ti", "9x"}, {}, {}, {}, {}, "9x"},
     {{"-ti", "v2"}, {}, {}, {}, {}, "v2"},
@@ -140,6 +142,16 @@ const std::vector<Edit> edits = {
     {{"-ti", "89", "-c", long_comment, "-fi", "abcdefghij", "-fo", "lib", "-d", "l"}, "lib",
      "abcdefgh", long_comment.substr(0, 40), ATTRB_LOCKED, "89"},
 };
+
+// The calculator's text `ti` as libticonv decodes it, in UTF-8.
+std::string decoded(const char* ti) {
+  gunichar2* utf16 = ticonv_charset_ti_to_utf16(CALC_TI89, ti);
+  gchar* utf8 = g_utf16_to_utf8(utf16, -1, nullptr, nullptr, nullptr);
+  std::string text = utf8;
+  g_free(utf8);
+  ticonv_utf16_free(utf16);
+  return text;
+}
 
 // What ostrel-show --json must print for the file at `path`, from what libtifiles read in it.
 // The names of the types, destinations and families are this test's own knowledge. libtifiles
@@ -156,12 +168,12 @@ std::string listing_of(const std::string& path, const FileContent& content, int 
   std::string json = "[\n{\"path\":\"" + path + "\",\"kind\":\"variable\",\"family\":\"" +
                      (ti89 ? "TI-89" : "TI-92 Plus") + "\",\"signature\":\"" +
                      (ti89 ? "**TI89**" : "**TI92P*") + "\",\"folder\":\"" +
-                     content.default_folder + "\",\"comment\":\"" + content.comment +
+                     decoded(content.default_folder) + "\",\"comment\":\"" + decoded(content.comment) +
                      "\",\"variables\":[";
   for (unsigned i = 0; i < content.num_entries; ++i) {
     const VarEntry& entry = *content.entries[i];
-    json += std::string(i == 0 ? "" : ",") + "{\"folder\":\"" + entry.folder + "\",\"name\":\"" +
-            entry.name + "\",\"type\":" + std::to_string(entry.type) + ",\"type_name\":\"" +
+    json += std::string(i == 0 ? "" : ",") + "{\"folder\":\"" + decoded(entry.folder) + "\",\"name\":\"" +
+            decoded(entry.name) + "\",\"type\":" + std::to_string(entry.type) + ",\"type_name\":\"" +
             type_names.at(entry.type) + "\",\"attribute\":" + attributes.at(entry.attr) +
             ",\"size\":" + std::to_string(entry.size) + ",\"checksum_ok\":" +
             (content.checksum == content.stored_checksum ? "true}" : "false}");
@@ -273,22 +285,23 @@ TEST(Interop, OstrelShowListsAGroupLibtifilesWrites) {
   }
 }
 
-// Each byte decodes to the text libticonv gives it, and the text of all 255 encodes back to them.
+// Each byte decodes to the text libticonv gives it, and the text of all 255 encodes back to them,
+// by libticonv and as ostrel writes typed text.
 TEST(Interop, CalculatorCharactersAsLibticonvDecodes) {
   std::string all_bytes, all_text;
   for (int byte = 1; byte < 256; ++byte) {
     const char ti[2] = {static_cast<char>(byte), 0};
-    gunichar2* utf16 = ticonv_charset_ti_to_utf16(CALC_TI89, ti);
-    gchar* utf8 = g_utf16_to_utf8(utf16, -1, nullptr, nullptr, nullptr);
-    EXPECT_EQ(ti_character(static_cast<std::uint8_t>(byte)), utf8) << "byte " << byte;
-    g_free(utf8);
-    ticonv_utf16_free(utf16);
+    EXPECT_EQ(ti_character(static_cast<std::uint8_t>(byte)), decoded(ti)) << "byte " << byte;
     all_bytes += ti[0];
     all_text += ti_character(static_cast<std::uint8_t>(byte));
   }
   gunichar2* utf16 = g_utf8_to_utf16(all_text.c_str(), -1, nullptr, nullptr, nullptr);
   char* encoded = ticonv_charset_utf16_to_ti(CALC_TI89, utf16);
   EXPECT_EQ(std::string(encoded), all_bytes);
+  std::string typed(all_bytes.size(), '\0');
+  const FieldFill fill = fill_field(all_text, typed);
+  EXPECT_EQ(typed, all_bytes);
+  EXPECT_EQ(fill.taken, all_text.size());
   ticonv_ti_free(encoded);
   g_free(utf16);
 }
@@ -326,22 +339,26 @@ TEST(Interop, SignaturesAsLibtifilesReadsThem) {
   }
 }
 
-// A Flash file of several parts libtifiles writes, listed as libtifiles reads it back.
+// A Flash file of several parts libtifiles writes, listed as libtifiles reads it back. Its date
+// is as real files hold it: day, month, century, year (21 08 20 08, a real application's), which
+// libtifiles keeps as a little-endian word (0x0820), so the listing is compared with the bytes.
 TEST(Interop, OstrelShowListsFlashFilesLibtifilesWrites) {
   Library library;
   struct Part {
     const char* name;
     std::uint8_t device_type, data_type, data;  // an application's data starts 81, an OS's 80
+    std::uint8_t revision_major;
   };
-  const std::vector<Part> parts = {
-      {"licence", 0x88, 0x3E, 0}, {"ams", 0x88, 0x23, 0x80}, {"tetris", 0x98, 0x24, 0x81}};
+  const std::vector<Part> parts = {{"licence", 0x88, 0x3E, 0, 0x10},
+                                   {"ams", 0x88, 0x23, 0x80, 0x02},
+                                   {"tetris", 0x98, 0x24, 0x81, 0x12}};
   std::vector<FlashContent*> written;
   for (const Part& part : parts) {
     FlashContent* content = tifiles_content_create_flash(CALC_TI89);
     std::strncpy(content->name, part.name, 8);
     content->device_type = part.device_type, content->data_type = part.data_type;
-    content->revision_major = 2, content->revision_minor = 0x10;
-    content->revision_day = 0x28, content->revision_month = 0x02, content->revision_year = 0x2005;
+    content->revision_major = part.revision_major, content->revision_minor = 0x10;
+    content->revision_day = 0x21, content->revision_month = 0x08, content->revision_year = 0x0820;
     content->data_length = 300;
     content->data_part = static_cast<uint8_t*>(g_malloc0(300));
     content->data_part[0] = part.data;
@@ -355,25 +372,29 @@ TEST(Interop, OstrelShowListsFlashFilesLibtifilesWrites) {
 
   FlashContent* read = tifiles_content_create_flash(CALC_NONE);
   ASSERT_EQ(tifiles_file_read_flash(path.c_str(), read), 0);
+  const Bytes file = read_bytes(path);
   const std::map<int, std::string> kinds = {
       {0x23, "operating system"}, {0x24, "application"}, {0x3E, "licence"}};
   const auto family = [](int device) { return device == 0x98 ? "TI-89" : "TI-92 Plus"; };
   std::string expected = "[\n{\"path\":\"flash.89k\",\"kind\":\"flash\",\"family\":\"" +
                          std::string(family(read->device_type)) +
                          "\",\"signature\":\"**TIFL**\",\"parts\":[";
+  std::size_t at = 0;  // where the part's header is in the file
   for (const FlashContent* part = read; part != nullptr; part = part->next) {
     char fields[160];
     std::snprintf(fields, sizeof fields,
                   "\",\"family\":\"%s\",\"device_type\":%d,\"revision\":\"%x.%02x\","
-                  "\"date\":\"%04x-%02x-%02x\",\"size\":%u}",
+                  "\"date\":\"%02x%02x-%02x-%02x\",\"size\":%u}",
                   family(part->device_type), part->device_type, part->revision_major,
-                  part->revision_minor, part->revision_year, part->revision_month,
-                  part->revision_day, part->data_length);
+                  part->revision_minor, file[at + 14], file[at + 15], file[at + 13], file[at + 12],
+                  part->data_length);
     expected += std::string(part == read ? "" : ",") + "{\"kind\":\"" +
                 kinds.at(part->data_type) + "\",\"data_type\":" +
                 std::to_string(part->data_type) + ",\"name\":\"" + part->name + fields;
+    at += 78 + part->data_length;
   }
   tifiles_content_delete_flash(read);
+  EXPECT_EQ(Bytes(file.begin() + 12, file.begin() + 16), (Bytes{0x21, 0x08, 0x20, 0x08}));
   const Outcome shown = show_json(dir, "flash.89k");
   EXPECT_EQ(shown.err, "");
   EXPECT_EQ(shown.out, expected + "]}\n]\n");

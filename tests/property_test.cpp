@@ -68,18 +68,24 @@ class Generator {
     return out;
   }
 
+  // Typed text: ASCII letters; or characters, some of them ones the calculator lacks; or, where
+  // a command line carries bytes, raw bytes, never valid UTF-8 (0xFF among them).
   std::string text(std::size_t length) {
-    const bool odd = chance(30);
-    if (odd && testing_windows()) {
-      // A Windows command line carries UTF-8 only: any character, but never a stray byte.
+    const int kind = static_cast<int>(below(10));
+    if (kind < 7 || length == 0) {
+      const Bytes letters = bytes(length, 'a', 'z');
+      return std::string(letters.begin(), letters.end());
+    }
+    if (kind < 9 || testing_windows()) {
       std::string utf8;
       while (utf8.size() < length) {
-        utf8 += pick<std::string>({"\xc3\xa9", "\xe6\xb8\xb8", "\xf0\x9f\x98\x80",
+        utf8 += pick<std::string>({"\xe6\xb8\xb8", "\xf0\x9f\x98\x80",
                                    std::string(1, static_cast<char>(1 + below(127)))});
       }
       return utf8;
     }
-    const Bytes raw = odd ? bytes(length, 1, 255) : bytes(length, 'a', 'z');
+    Bytes raw = bytes(length, 1, 255);
+    raw[below(length)] = 0xFF;
     return std::string(raw.begin(), raw.end());
   }
 
@@ -152,10 +158,28 @@ bool known_extension(const std::string& path) {
          std::string("agdcefiklmpstuxyz").find(ext[2]) != std::string::npos;
 }
 
-std::string field(const std::string& value, std::size_t width) {
-  std::string image = value.substr(0, width);
-  image.resize(width, '\0');
-  return image;
+// A typed value as ostrel writes it into a field of `width`, as the generator makes them: bytes
+// that are not UTF-8 (0xFF among them) as given, cut at the width; UTF-8 with a character beyond
+// ASCII (one the calculator lacks) as given, with a warning, cut at a character.
+struct Typed {
+  std::string image, shown;
+  bool truncated = false, lacking = false;
+};
+
+Typed typed(const std::string& value, std::size_t width) {
+  const bool utf8 = value.find('\xff') == std::string::npos;
+  Typed t;
+  for (std::size_t i = 0; i < value.size();) {
+    const auto lead = static_cast<std::uint8_t>(value[i]);
+    const std::size_t length = !utf8 || lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    t.lacking = t.lacking || (utf8 && length > 1);
+    if (t.image.size() + length > width) t.truncated = true;
+    if (!t.truncated) t.image += value.substr(i, length);
+    i += length;
+  }
+  t.shown = t.image;
+  t.image.resize(width, '\0');
+  return t;
 }
 
 Expected model(const Case& c) {
@@ -234,23 +258,21 @@ Expected model(const Case& c) {
     e.content = patched(e.content, {{73, std::string(1, code)}});
   }
   auto text_task = [&](const std::string& value, std::size_t width, std::size_t offset,
-                       const std::string& warning, const std::string& line) {
-    if (value.size() > width) e.out += warning;
-    task_line(line);
-    e.content = patched(e.content, {{offset, field(value, width)}});
+                       const std::string& field, const std::string& line) {
+    const Typed t = typed(value, width);
+    if (t.lacking) e.out += lacking(field);
+    if (t.truncated) e.out += truncated_warning(field, width);
+    task_line(line.empty() ? "File comment set." : line + t.shown + "'.");
+    e.content = patched(e.content, {{offset, t.image}});
   };
   if (r.folder && *r.folder == "-") {
     task_line("Send file to current folder of receiving unit.");
     e.content = patched(e.content, {{10, zeros(1)}});
   } else if (r.folder) {
-    text_task(*r.folder, 8, 10, folder_truncated,
-              "On-calc folder set to '" + r.folder->substr(0, 8) + "'.");
+    text_task(*r.folder, 8, 10, "<foldername>", "On-calc folder set to '");
   }
-  if (r.name) {
-    text_task(*r.name, 8, 64, name_truncated,
-              "On-calc filename set to '" + r.name->substr(0, 8) + "'.");
-  }
-  if (r.comment) text_task(*r.comment, 40, 18, comment_truncated, "File comment set.");
+  if (r.name) text_task(*r.name, 8, 64, "<filename>", "On-calc filename set to '");
+  if (r.comment) text_task(*r.comment, 40, 18, "<comment>", "");
   if (r.target) {
     e.content = patched(e.content, {{0, *r.target == "89" ? "**TI89**" : "**TI92P*"}});
     if (r.skip) {

@@ -64,7 +64,7 @@ Bytes flash() {
   FlashPartSpec licence;
   licence.name = "lic";
   licence.data_type = 0x3E;
-  licence.revision[0] = 1, licence.revision[1] = 0;
+  licence.revision[0] = 0x10, licence.revision[1] = 0;
   return build_flash_file({licence, {}});
 }
 
@@ -106,6 +106,15 @@ TEST(Show, ListsAndReports) {
     }
   }
   many_args.push_back("gone.89p");
+  Row glibc_utf8 = show("LANG=en_US.utf8, as glibc spells it, is UTF-8", {{"\xC3\xA9.89s", sample()}},
+                        {"\xC3\xA9.89s"}, show_header + sample_columns + "\xC3\xA9.89s\n", "", 0,
+                        Stream::captured, {}, "the locale of a POSIX system");
+  glibc_utf8.env = {"LC_ALL=", "LC_CTYPE=", "LANG=en_US.utf8"};
+  FlashPartSpec other_family, no_data;
+  other_family.device_type = 0x73;
+  no_data.data = {};
+  VarSpec quoted = sample_spec();
+  quoted.comment = "\"a\"";
   Row in_c_locale = show("outside a UTF-8 locale, every byte beyond ASCII escaped",
                          {{"odd.89p", odd_bytes()}, {"\xC3\xA9.89p", sample()}},
                          {"odd.89p", "\xC3\xA9.89p"},
@@ -150,6 +159,19 @@ TEST(Show, ListsAndReports) {
                "odd.89p\n",
            "", 0),
       in_c_locale,
+      glibc_utf8,
+      show("a comment holding quotes: each escaped, the columns in line",
+           {{"q.89s", build_var_file(quoted)}}, {"q.89s"},
+           show_header + "TI-89       main\\hello         0x0c string            RAM                22  ok"
+                         "        \"\\x22a\\x22\"                                 q.89s\n",
+           "", 0),
+      show("an attribute without a name in JSON: its destination null",
+           {{"o.89y", build_var_file(variable("main", "odd", 0x1C, 5, {}))}}, {"--json", "o.89y"},
+           "[\n{\"path\":\"o.89y\",\"kind\":\"variable\",\"family\":\"TI-89\",\"signature\":"
+           "\"**TI89**\",\"folder\":\"main\",\"comment\":\"\",\"variables\":[{\"folder\":\"main\","
+           "\"name\":\"odd\",\"type\":28,\"type_name\":\"other\",\"attribute\":5,"
+           "\"destination\":null,\"size\":2,\"checksum_ok\":true}]}\n]\n",
+           "", 0),
       show("the same characters in JSON, no control character raw", {{"odd.89p", odd_bytes()}},
            {"--json", "odd.89p"},
            "[\n{\"path\":\"odd.89p\",\"kind\":\"variable\",\"family\":\"TI-89\",\"signature\":"
@@ -184,12 +206,16 @@ TEST(Show, ListsAndReports) {
                  show_header + sample_columns + "sub\\caf\xC3\xA9.89s\n", "", 0)
           : show("a backslash in a file's name is escaped", {{"b\\c.89s", sample()}},
                  {"b\\c.89s"}, show_header + sample_columns + "b\\x5cc.89s\n", "", 0),
-      show("paths as people read them: accents as they are; ESC and a bidi override escaped",
+      show("paths as people read them: accents as they are; ESC, bidi controls, a zero-width "
+           "space, C1 and a tag escaped",
            {{"caf\xC3\xA9 \xC3\xA9.89s", sample()}, {"\x1b[2J.89s", sample()},
-            {"a\xE2\x80\xAEs98.txt", sample()}},
-           {"caf\xC3\xA9 \xC3\xA9.89s", "\x1b[2J.89s", "a\xE2\x80\xAEs98.txt", "\x1b]0;t\a.89s"},
+            {"a\xE2\x80\xAEs98.txt", sample()},
+            {"\xE2\x81\xA6\xE2\x81\xA9\xE2\x80\x8B\xC2\x85g\xF3\xA0\x81\x81.89s", sample()}},
+           {"caf\xC3\xA9 \xC3\xA9.89s", "\x1b[2J.89s", "a\xE2\x80\xAEs98.txt", "\x1b]0;t\a.89s",
+            "\xE2\x81\xA6\xE2\x81\xA9\xE2\x80\x8B\xC2\x85g\xF3\xA0\x81\x81.89s"},
            show_header + sample_columns + "caf\xC3\xA9 \xC3\xA9.89s\n" + sample_columns +
-               "\\x1b[2J.89s\n" + sample_columns + "a\\xe2\\x80\\xaes98.txt\n",
+               "\\x1b[2J.89s\n" + sample_columns + "a\\xe2\\x80\\xaes98.txt\n" + sample_columns +
+               "\\xe2\\x81\\xa6\\xe2\\x81\\xa9\\xe2\\x80\\x8b\\xc2\\x85g\\xf3\\xa0\\x81\\x81.89s\n",
            "ostrel-show: \\x1b]0;t\\x07.89s: no such file\n", 1, Stream::captured, {},
            "names with control characters"),
       show("a UTF-8 path: as it is in JSON and in a message", {{"\xC3\xA9.89s", sample()}},
@@ -201,14 +227,18 @@ TEST(Show, ListsAndReports) {
            {"--json", "\xE9\xC3.89s"},
            "[\n{\"path\":\"\\udce9\\udcc3.89s\"," + sample_json_fields + "\n]\n", "", 0,
            Stream::captured, {}, "bytes that are not UTF-8"),
-      show("a UTF-8-encoded surrogate and a C1 character in a path: neither raw in JSON",
-           {{"\xED\xA0\x80\xC2\x9B.89s", sample()}}, {"--json", "\xED\xA0\x80\xC2\x9B.89s"},
-           "[\n{\"path\":\"\\udced\\udca0\\udc80\\u009b.89s\"," + sample_json_fields + "\n]\n", "",
+      show("a UTF-8-encoded surrogate, a C1 character, an isolate and a tag in a path: none raw "
+           "in JSON",
+           {{"\xED\xA0\x80\xC2\x9B\xE2\x81\xA6\xF3\xA0\x81\x81.89s", sample()}},
+           {"--json", "\xED\xA0\x80\xC2\x9B\xE2\x81\xA6\xF3\xA0\x81\x81.89s"},
+           "[\n{\"path\":\"\\udced\\udca0\\udc80\\u009b\\u2066\\udb40\\udc41.89s\"," +
+               sample_json_fields + "\n]\n",
+           "",
            0, Stream::captured, {}, "bytes that are not UTF-8"),
       show("a Flash file: a line per part", {{"t.89k", flash()}}, {"t.89k"},
            show_header +
                "TI-89       lic                0x3e licence           Flash               4  -    "
-               "     revision 1.00, 2004-03-15                   t.89k\n"
+               "     revision 10.00, 2004-03-15                  t.89k\n"
                "TI-89       tetris             0x24 application       Flash               4  -    "
                "     revision 2.09, 2004-03-15                   t.89k\n",
            "", 0),
@@ -216,6 +246,15 @@ TEST(Show, ListsAndReports) {
       refused("a Flash file cut short in a part's header", cut(flash(), 100), truncated),
       refused("a Flash file for another family", patched(flash(), {{48, "\x73"}}),
               "not a TI-68k Flash file"),
+      refused("a later Flash part for another family", build_flash_file({{}, other_family}),
+              "not a TI-68k Flash file"),
+      show("a last Flash part with no data", {{"t.89k", build_flash_file({{}, no_data})}}, {"t.89k"},
+           show_header +
+               "TI-89       tetris             0x24 application       Flash               4  -    "
+               "     revision 2.09, 2004-03-15                   t.89k\n"
+               "TI-89       tetris             0x24 application       Flash               0  -    "
+               "     revision 2.09, 2004-03-15                   t.89k\n",
+           "", 0),
       refused("an empty file", {}, not_variable_file),
       refused("not a variable file", Bytes(100, 'x'), not_variable_file),
       refused("cut inside the header", cut(sample(), 70), truncated),

@@ -1,5 +1,6 @@
 #include "varfile/charset.h"
 
+#include <algorithm>
 #include <array>
 
 namespace ostrel {
@@ -47,6 +48,48 @@ constexpr std::array<std::string_view, 256> characters = {
 }  // namespace
 
 std::string_view ti_character(std::uint8_t byte) { return characters[byte]; }
+
+Utf8Char utf8_char_at(std::string_view text, std::size_t at) {
+  constexpr std::array<char32_t, 4> least = {0, 0x80, 0x800, 0x10000};
+  const auto lead = static_cast<std::uint8_t>(text[at]);
+  if (lead < 0x80) return {lead, 1};
+  std::size_t more = 0;
+  char32_t code = 0;
+  if (lead >= 0xF0 && lead < 0xF8) {
+    more = 3, code = lead & 0x07u;
+  } else if (lead >= 0xE0) {
+    more = 2, code = lead & 0x0Fu;
+  } else if (lead >= 0xC0) {
+    more = 1, code = lead & 0x1Fu;
+  }
+  if (more == 0 || lead >= 0xF8 || text.size() - at <= more) return {lead, 0};
+  for (std::size_t k = 1; k <= more; ++k) {
+    const auto next = static_cast<std::uint8_t>(text[at + k]);
+    if ((next & 0xC0) != 0x80) return {lead, 0};
+    code = code << 6 | (next & 0x3Fu);
+  }
+  if (code < least[more] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {lead, 0};
+  return {code, more + 1};
+}
+
+TypedChar typed_char_at(std::string_view text, std::size_t at) {
+  const Utf8Char c = utf8_char_at(text, at);
+  if (c.length == 0) return {0, 0};
+  // ASCII stays as it is, but for x and y, the start of 0x9A and 0x9B.
+  if (c.code < 0x80 && c.code != 'x' && c.code != 'y') return {1, static_cast<std::uint8_t>(c.code)};
+  // The longest text of the table that starts here (x with an overline before x): every text of
+  // more than one byte is one character the calculator has beyond ASCII.
+  TypedChar found = {0, 0};
+  const std::string_view rest = text.substr(at);
+  for (std::size_t byte = 1; byte < characters.size(); ++byte) {
+    const std::string_view shown = characters[byte];
+    if (shown.size() > std::max<std::size_t>(found.length, 1) && rest.starts_with(shown)) {
+      found = {shown.size(), static_cast<std::uint8_t>(byte)};
+    }
+  }
+  if (found.length > 0) return found;
+  return {c.length, static_cast<std::uint8_t>(c.code < 0x80 ? c.code : 0)};
+}
 
 std::size_t ti_character_width(std::uint8_t byte) {
   // An anchor, a square and two ideographs are wide; the overline of 0x9A and 0x9B takes no

@@ -20,7 +20,7 @@ struct FlashPart {
   std::uint8_t revision_minor = 0;
   std::uint8_t day = 0;  // the date, in binary-coded decimal: 0x15 is the 15th
   std::uint8_t month = 0;
-  std::uint16_t year = 0;  // 0x2004 is 2004
+  std::uint16_t year = 0;  // 0x2004 is 2004: the file's bytes 20 04, century first
   std::uint32_t size = 0;  // bytes of data after the part's header
 };
 

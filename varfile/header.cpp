@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "varfile/charset.h"
+
 namespace ostrel {
 
 FileForm form_of(std::string_view head) {
@@ -19,6 +21,37 @@ FileForm form_of(std::string_view head) {
   // seen counts as a group, whose variables are never edited.
   const bool second_is_variable = entry_at(1) + entry_type < head.size() && !has_folder_entry(1);
   return count == 2 && second_is_variable ? FileForm::folder_entry_first : FileForm::group;
+}
+
+FieldFill fill_field(std::string_view value, std::span<char> field) {
+  // The whole value is read first: it is written as the calculator's text only when all of it is.
+  bool utf8 = true;
+  bool calculator = true;
+  for (std::size_t at = 0; at < value.size() && utf8;) {
+    const TypedChar c = typed_char_at(value, at);
+    utf8 = c.length > 0;
+    calculator = calculator && c.byte != 0;
+    at += c.length;
+  }
+  const bool as_calculator = utf8 && calculator;
+  FieldFill fill;
+  fill.lacking = utf8 && !calculator;
+  for (std::size_t size = 0; fill.taken < value.size();) {
+    const TypedChar c = utf8 ? typed_char_at(value, fill.taken) : TypedChar{1, 0};
+    const std::size_t written = as_calculator ? 1 : c.length;
+    if (size + written > field.size()) {
+      fill.truncated = true;
+      break;
+    }
+    if (as_calculator) {
+      field[size] = static_cast<char>(c.byte);
+    } else {
+      value.copy(field.data() + size, c.length, fill.taken);
+    }
+    size += written;
+    fill.taken += c.length;
+  }
+  return fill;
 }
 
 std::string_view signature_for(std::string_view target) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "varfile/layout.h"
@@ -25,25 +26,31 @@ inline constexpr std::size_t form_probe_size = entry_at(2);
 /// The form of a file whose first bytes (up to form_probe_size of them) are `head`.
 FileForm form_of(std::string_view head);
 
-/// A fixed-width text field as stored in the header: the first N bytes of a value,
-/// followed by zero bytes up to N when the value is shorter.
-template <std::size_t N>
-struct FieldImage {
-  std::array<char, N> bytes{};
-  std::size_t used = 0;    // bytes taken from the value
-  bool truncated = false;  // the value was longer than N bytes
-
-  /// The value as truncated to N bytes.
-  std::string_view text() const { return {bytes.data(), used}; }
+/// What fill_field() put in a text field.
+struct FieldFill {
+  std::size_t taken = 0;   // bytes of the value it holds: the value as typed, cut there
+  bool truncated = false;  // the value did not fit whole
+  bool lacking = false;    // UTF-8 with a character the calculator lacks: written as given
 };
 
-/// Builds the zero-filled field image of `value`, keeping at most N bytes.
+/// Writes the typed `value` into the zero-filled `field` as the calculator stores text: a value
+/// of valid UTF-8 whose every character the calculator has as the calculator's bytes, one per
+/// character (ASCII as it is); any other value as its bytes. Whatever does not fit is cut, at a
+/// character where the value is UTF-8, at the field's width where it is not.
+FieldFill fill_field(std::string_view value, std::span<char> field);
+
+/// A fixed-width text field as stored in the header: the value's bytes as fill_field() writes
+/// them, followed by zero bytes up to N.
+template <std::size_t N>
+struct FieldImage : FieldFill {
+  std::array<char, N> bytes{};
+};
+
+/// Builds the zero-filled field image of `value`.
 template <std::size_t N>
 FieldImage<N> make_field_image(std::string_view value) {
   FieldImage<N> image;
-  image.used = value.size() < N ? value.size() : N;
-  image.truncated = value.size() > N;
-  value.copy(image.bytes.data(), image.used);
+  static_cast<FieldFill&>(image) = fill_field(value, image.bytes);
   return image;
 }
 

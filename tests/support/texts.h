@@ -45,12 +45,16 @@ inline std::string expected_usage() {
 
 // ostrel's warnings.
 inline const std::string nothing_to_do = "\nWARNING: Nothing to do, use command line flags!";
-inline const std::string folder_truncated =
-    "\nWARNING: <foldername> exceeds 8 bytes. Truncated to fit!";
-inline const std::string name_truncated =
-    "\nWARNING: <filename> exceeds 8 bytes. Truncated to fit!";
-inline const std::string comment_truncated =
-    "\nWARNING: <comment> exceeds 40 bytes. Truncated to fit!";
+// `field` is <foldername>, <filename> or <comment>.
+inline std::string truncated_warning(const std::string& field, std::size_t width) {
+  return "\nWARNING: " + field + " exceeds " + std::to_string(width) + " bytes. Truncated to fit!";
+}
+inline std::string lacking(const std::string& field) {
+  return "\nWARNING: " + field + " holds a character the calculator lacks. Written as UTF-8!";
+}
+inline const std::string folder_truncated = truncated_warning("<foldername>", 8);
+inline const std::string name_truncated = truncated_warning("<filename>", 8);
+inline const std::string comment_truncated = truncated_warning("<comment>", 40);
 inline const std::string not_checked = "\nWARNING: File extention is not checked!";
 inline const std::string unmodified =
     "\nWARNING: Target device changed, but fileextension is left unmodified!";

@@ -33,7 +33,7 @@ struct FlashPartSpec {
   std::uint8_t device_type = 0x98;  // TI-89; 0x88 TI-92 Plus
   std::uint8_t data_type = 0x24;    // application; 0x23 OS, 0x25 certificate, 0x3E licence
   std::uint8_t revision[2] = {0x02, 0x09};
-  std::uint8_t date[4] = {0x15, 0x03, 0x04, 0x20};  // day, month, year (little-endian), in BCD
+  std::uint8_t date[4] = {0x15, 0x03, 0x20, 0x04};  // day, month, century, year, in BCD
   Bytes data = {0x81, 0x0D, 0x00, 0x00};  // signed data starts with 0x81
 };
 
