@@ -97,6 +97,7 @@ EditPlan plan_edit(const EditRequest& request, bool ext_checked, std::string_vie
     task.value = *request.target;
     task.line_first = false;
     add_write(task, signature_offset, signature_for(*request.target));
+    plan.resigns = head.substr(signature_offset, signature_size) != signature_for(*request.target);
     if (!ext_checked) task.after_writes = msg::extension_unmodified;
     add(task);
     if (ext_checked) {

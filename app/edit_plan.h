@@ -49,6 +49,7 @@ struct EditPlan {
   std::array<PlannedTask, 5> tasks = {};
   std::size_t task_count = 0;
   std::string new_path;  // the name that goes with the new target; empty when the name stays
+  bool resigns = false;  // the target changes the signature's bytes
 };
 
 /// The edit `request` asks of the file whose first bytes (up to form_probe_size of them) are

@@ -65,11 +65,13 @@ Failure plan_stage(Run& run, VarFile& file) {
 }
 
 // Refuses, before anything is written, a new name that is taken, and a file whose other names
-// would contradict its new signature: an input that is a symbolic link (the link would get the
-// new name, and the file it leads to would keep its own), or a file with another hard link.
+// would contradict its new signature, rename or not (one may be for another device): an input
+// that is a symbolic link (renamed, the link would get the new name, and the file it leads to
+// would keep its own), or a file with another hard link.
 Failure name_check(const Run& run, const VarFile& file) {
-  const char* new_path = run.plan.new_path.c_str();
-  if (!file.name_is_free(new_path) || file.name_is_link() || file.has_other_names()) {
+  const bool rename_due = !run.plan.new_path.empty();
+  if ((rename_due && !file.name_is_free(run.plan.new_path.c_str())) ||
+      (run.plan.resigns && (file.name_is_link() || file.has_other_names()))) {
     return Failure::cannot_rename;
   }
   return Failure::none;
@@ -126,14 +128,17 @@ Failure edit(Run& run) {
   if (!file || !file->lock()) return Failure::cannot_open;
   if (const Failure failure = plan_stage(run, *file); failure != Failure::none) return failure;
   const bool rename_due = !run.plan.new_path.empty();
-  if (rename_due) {
-    if (const Failure failure = name_check(run, *file); failure != Failure::none) return failure;
-  }
+  if (const Failure failure = name_check(run, *file); failure != Failure::none) return failure;
   // From here to the close, a signal waits: the file is left with its old header and name, or
   // with the whole new header under the name that goes with it.
   if (run.plan.task_count > 0) hold.emplace();
   if (rename_due) {
     if (const Failure failure = rename_stage(run, *file); failure != Failure::none) return failure;
+  }
+  // A hard link made since the check, however late, is found before the first write.
+  if (run.plan.resigns && file->has_other_names()) {
+    take_name_back(run, *file);
+    return Failure::cannot_rename;
   }
   if (const Failure failure = apply_tasks(run, *file); failure != Failure::none) {
     take_name_back(run, *file);
@@ -159,9 +164,10 @@ void report(const Run& run, Failure failure) {
     case Failure::other_kind: run.console.err(format_message(msg::other_kind, {path})); break;
     case Failure::group_file: run.console.err(format_message(msg::group_file, {path})); break;
     case Failure::cannot_write: run.console.err(format_message(msg::cannot_write, {path})); break;
-    case Failure::cannot_rename:
-      run.console.err(format_message(msg::cannot_rename,
-                                     {path, run.console.err_text(run.plan.new_path)}));
+    case Failure::cannot_rename:  // the new name, or the file's own where none is due
+      run.console.err(format_message(
+          msg::cannot_rename,
+          {path, run.plan.new_path.empty() ? path : run.console.err_text(run.plan.new_path)}));
       break;
     case Failure::none:
     case Failure::wrong_extension:

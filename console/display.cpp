@@ -46,6 +46,11 @@ void append_byte_escape(std::string& out, std::uint8_t byte) {
 
 void append_shown(std::string& out, std::string_view text, Charset charset, std::string_view also) {
   for (std::size_t i = 0; i < text.size();) {
+    if (const std::size_t run = plain_run(text, i, also); run > 0) {  // most of any path
+      out.append(text.substr(i, run));
+      i += run;
+      continue;
+    }
     const Utf8Char c = utf8_char_at(text, i);
     const bool shown = c.length > 0 && !is_unseen(c.code) &&
                        (charset == Charset::utf8 || c.code < 0x80) &&

@@ -27,6 +27,22 @@ void append_hex_byte(std::string& out, std::uint8_t byte);
 /// The byte as \xNN.
 void append_byte_escape(std::string& out, std::uint8_t byte);
 
+/// True for printable ASCII not in `also`: shown as it is, in a path and in the calculator's text.
+constexpr bool is_plain(char c, std::string_view also) {
+  if (c < 0x20 || c >= 0x7F) return false;
+  for (const char escaped : also) {
+    if (c == escaped) return false;
+  }
+  return true;
+}
+
+/// How many bytes from text[at] on are plain (is_plain).
+constexpr std::size_t plain_run(std::string_view text, std::size_t at, std::string_view also) {
+  std::size_t end = at;
+  while (end < text.size() && is_plain(text[end], also)) ++end;
+  return end - at;
+}
+
 /// Appends `text` as people read it: each character as it is where `charset` has it and it is
 /// seen; otherwise each of its bytes as \xNN, as are bytes that are not UTF-8 and those in `also`.
 void append_shown(std::string& out, std::string_view text, Charset charset,

@@ -3,6 +3,7 @@
 
 #include "show/list.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -61,14 +62,16 @@ struct Listed {
   std::string_view failure;  // empty when it was read
   bool loaded = false;       // its bytes were loaded, whatever they hold
   bool flash = false;
+  LoadedNames names = {};
   VarContents variables = {};
   FlashContents parts = {};
 };
 
-Listed read_file(const char* path, std::string& buffer) {
+Listed read_file(const char* path, std::string& buffer, std::chrono::steady_clock::time_point give_up) {
   Listed listed;
-  const LoadError load_error =
-      std::string_view(path) == "-" ? load_standard_input(buffer) : load_file(path, buffer);
+  const LoadError load_error = std::string_view(path) == "-"
+                                   ? load_standard_input(buffer)
+                                   : load_file(path, buffer, give_up, listed.names);
   listed.failure = load_error_text(load_error);
   if (!listed.failure.empty()) return listed;
   listed.loaded = true;
@@ -108,6 +111,9 @@ bool finish_output(Console& console) {
 ShowStatus list_files(const ShowRequest& request, Console& console, Charset charset) {
   // One buffer for every file: memory follows the largest file, not the number of files.
   std::string buffer;
+  // Locks are waited for at most lock_wait_limit in all: a run over files someone keeps locked
+  // ends in time, each file still locked then reported at once.
+  const auto give_up = std::chrono::steady_clock::now() + lock_wait_limit;
   bool all_good = true;
   bool listed_any = false;  // something is on standard output: the header line, or a JSON object
   std::size_t checked = 0;
@@ -116,7 +122,7 @@ ShowStatus list_files(const ShowRequest& request, Console& console, Charset char
   for (std::size_t i = 0; i < request.args.size() && !console.out_failed(); ++i) {
     if (!request.names_file(i)) continue;
     const char* path = request.args[i];
-    const Listed listed = read_file(path, buffer);
+    const Listed listed = read_file(path, buffer, give_up);
     std::vector<Problem> problems;
     if (request.check && listed.loaded) {
       // The messages of JSON are UTF-8, whatever the terminal.

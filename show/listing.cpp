@@ -70,7 +70,14 @@ void append_path(std::string& out, std::string_view path, Charset charset) {
 std::size_t append_calculator_text(std::string& out, std::string_view bytes, Charset charset,
                                    std::string_view also) {
   std::size_t columns = 0;
-  for (const char c : bytes) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (const std::size_t run = plain_run(bytes, i, also); run > 0) {  // most of any text
+      out.append(bytes.substr(i, run));
+      columns += run;
+      i += run - 1;
+      continue;
+    }
+    const char c = bytes[i];
     const auto byte = static_cast<std::uint8_t>(c);
     const std::string_view text = ti_character(byte);
     const bool ascii = static_cast<std::uint8_t>(text[0]) < 0x80 && text.size() == 1;
@@ -133,16 +140,19 @@ std::string_view listing_header() { return header_line; }
 
 std::string human_lines(std::string_view path, const VarContents& contents, Charset charset) {
   std::string lines;
+  lines.reserve(contents.variables.size() * (header_line.size() + path.size()));  // one allocation
   for (const VarEntry& variable : contents.variables) {
     append_padded(lines, family_of(contents.signature), family_width);
     pad(lines, append_variable(lines, variable, charset), variable_width);
     append_type(lines, variable.type, type_name(variable.type));
-    std::string destination(destination_name(variable.attribute));
-    if (destination.empty()) {
-      destination = "attr 0x";
-      append_hex_byte(destination, variable.attribute);
+    if (const std::string_view destination = destination_name(variable.attribute);
+        !destination.empty()) {
+      append_padded(lines, destination, destination_width);
+    } else {
+      std::string attribute = "attr 0x";
+      append_hex_byte(attribute, variable.attribute);
+      append_padded(lines, attribute, destination_width);
     }
-    append_padded(lines, destination, destination_width);
     append_size(lines, variable.size);
     append_padded(lines, variable.checksum_ok() ? "ok" : "wrong", checksum_width);
     lines += '"';

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "tests/support/process.h"
 #include "tests/support/rows.h"
@@ -209,7 +212,33 @@ TEST(Edits, PathsAreUsedAsGiven) {
                   {{"game.89p", original}, {"twin.89p", original}}});
   rows.push_back({"a hard link edited", {"-q", "-d", "a", "game.89p"}, twins, "", "", 0,
                   {{"game.89p", archived}, {"twin.89p", archived}}});
+  // Another name may be for another device: a new signature is refused without a rename too; a
+  // signature already right is no change.
+  const Bytes for_v2 = patched(original, {{0, "**TI92P*"}});
+  const Files v2_twins = {{"x.v2p", for_v2}, {"y.89p", hard_link_to("x.v2p")}};
+  rows.push_back({"a hard link re-signed in place", {"-q", "-ti", "89", "y.89p"}, v2_twins, "",
+                  cannot_rename("y.89p", "y.89p"), 1, {{"x.v2p", for_v2}, {"y.89p", for_v2}}});
+  rows.push_back({"a hard link signed as asked", {"-q", "-ti", "9x", "-n_extcheck", "y.89p"},
+                  v2_twins, not_checked + unmodified, "", 0, {{"x.v2p", for_v2}, {"y.89p", for_v2}}});
+  Row in_place = {"a link re-signed in place", {"-q", "-ti", "89", "y.89p"},
+                  {{"x.v2p", for_v2}, {"y.89p", link_to("x.v2p")}}, "",
+                  cannot_rename("y.89p", "y.89p"), 1, {{"x.v2p", for_v2}, {"y.89p", link_to("x.v2p")}}};
+  in_place.posix_only = not_renamed.posix_only;
+  rows.push_back(in_place);
   for (const Row& row : rows) check(row);
+}
+
+// A file in the root folder, whose folder is "/": edited and renamed there.
+TEST(Edits, FileInTheRootFolder) {
+  POSIX_ONLY("the root folder");
+  const std::string path = "/ostrel-test-" + std::to_string(::getpid());
+  if (::access("/", W_OK) != 0) GTEST_SKIP() << "the root folder is not writable";
+  write_bytes(path + ".89p", build_var_file({}));
+  const Outcome r = run_program({{"-q", "-d", "a", "-ti", "v2", path + ".89p"}, "/tmp"});
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(std::filesystem::exists(path + ".89p"));
+  EXPECT_EQ(read_bytes(path + ".v2p"), patched(build_var_file({}), {{73, "\x02"}, {0, "**TI92P*"}}));
+  std::filesystem::remove(path + ".89p"), std::filesystem::remove(path + ".v2p");
 }
 
 }  // namespace

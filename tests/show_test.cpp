@@ -115,6 +115,9 @@ TEST(Show, ListsAndReports) {
   no_data.data = {};
   VarSpec quoted = sample_spec();
   quoted.comment = "\"a\"";
+  Row no_input = show("no standard input at all: a failure, not an empty file", {}, {"-"}, "",
+                      "ostrel-show: -: cannot be read\n", 1);
+  no_input.input_closed = true;
   Row in_c_locale = show("outside a UTF-8 locale, every byte beyond ASCII escaped",
                          {{"odd.89p", odd_bytes()}, {"\xC3\xA9.89p", sample()}},
                          {"odd.89p", "\xC3\xA9.89p"},
@@ -160,6 +163,7 @@ TEST(Show, ListsAndReports) {
            "", 0),
       in_c_locale,
       glibc_utf8,
+      no_input,
       show("a comment holding quotes: each escaped, the columns in line",
            {{"q.89s", build_var_file(quoted)}}, {"q.89s"},
            show_header + "TI-89       main\\hello         0x0c string            RAM                22  ok"

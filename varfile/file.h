@@ -28,7 +28,7 @@ class VarFile {
 
   VarFile(VarFile&& other) noexcept
       : handle_(other.handle_), folder_(other.folder_), device_(other.device_),
-        inode_(other.inode_), links_(other.links_), name_(other.name_), give_up_(other.give_up_) {
+        inode_(other.inode_), name_(other.name_), give_up_(other.give_up_) {
     other.handle_ = -1;
     other.folder_ = -1;
   }
@@ -48,8 +48,9 @@ class VarFile {
   /// point): renaming it would rename the link, not the file it leads to.
   [[nodiscard]] bool name_is_link() const;
 
-  /// True when the file has another name besides this one (a hard link), as the lock found it.
-  [[nodiscard]] bool has_other_names() const { return links_ > 1; }
+  /// True when the file has another name besides this one (a hard link), now; also when that
+  /// cannot be told.
+  [[nodiscard]] bool has_other_names() const;
 
   /// True when nothing at all, not even a dangling symbolic link, has in the file's folder the
   /// last part of `path`.
@@ -85,7 +86,6 @@ class VarFile {
   std::intptr_t folder_ = -1;  // POSIX: a descriptor of the file's folder, or -1 for the current one
   std::uint64_t device_ = 0;   // which file it is (device and inode, or volume and file index), to
   std::uint64_t inode_ = 0;    // compare with what its name names
-  std::uint64_t links_ = 1;    // how many names it has
   const char* name_ = nullptr;  // its name in its folder: the end of the path it was opened by,
                                 // or of the one it was renamed to
   std::chrono::steady_clock::time_point give_up_ = {};  // when waiting for it ends
@@ -107,12 +107,22 @@ enum class LoadError {
 /// is refused instead of filling memory.
 inline constexpr std::uint64_t max_load_size = 64 << 20;
 
+/// What a loaded file's path is besides the bytes: for a check that the file can be edited.
+struct LoadedNames {
+  bool symbolic_link = false;  // the path's last part is a symbolic link
+  std::uint64_t links = 1;     // the file's number of names (hard links)
+};
+
 /// Reads the whole regular file `path` into `buffer`, reusing its memory, in one read as a rule,
 /// after waiting for an edit in progress (or another program's write lock, or a lease) to end,
-/// at most lock_wait_limit. Devices, FIFOs and folders are never opened, and never waited on. A
-/// file that the path no longer names once the wait is over (an edit renamed it) is not read:
-/// what the path names then is, as a listing started then would.
-LoadError load_file(const char* path, std::string& buffer);
+/// at most until `give_up`, which a whole listing shares. Only what a look at the path finds to
+/// be a regular file is opened: never a folder, device, FIFO or socket, unless one takes the
+/// file's place between the look and the open, and then it is opened without waiting, found out
+/// and closed, never read. A file that the path no longer names once the wait is over (an edit
+/// renamed it) is not read: what the path names then is, as a listing started then would. The
+/// size limit holds for what is read after any wait; no more is ever read.
+LoadError load_file(const char* path, std::string& buffer, std::chrono::steady_clock::time_point give_up,
+                    LoadedNames& names);
 
 /// Reads all of standard input into `buffer`, as for a file.
 LoadError load_standard_input(std::string& buffer);

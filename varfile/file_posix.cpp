@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdio>  // renameatx_np and RENAME_EXCL (macOS)
 #include <cstring>
+#include <optional>
+#include <new>
 #include <string>
 
 #include <fcntl.h>
@@ -127,18 +129,19 @@ Lock try_record_lock(int fd, short type) {
   return Lock::taken;
 }
 
-// Takes flock `operation` and a record lock of `type` on `fd`, so that a program holding either
-// kind is waited for. Each is asked for without blocking, and again after a pause while another
-// program holds one that conflicts, so that a holder that never lets go (a stopped run, flock(1)
-// in a script) keeps the caller waiting only until `give_up`: false then. `waited` tells whether
-// there was a wait.
-bool lock_until(int fd, int operation, short type, Clock::time_point give_up, bool& waited) {
+// Takes flock `operation` on `fd`, and a record lock of `record` type where it has one, so that
+// a program holding either kind is waited for. Each is asked for without blocking, and again
+// after a pause while another program holds one that conflicts, so that a holder that never lets
+// go (a stopped run, flock(1) in a script) keeps the caller waiting only until `give_up`: false
+// then. `waited` tells whether there was a wait.
+bool lock_until(int fd, int operation, std::optional<short> record, Clock::time_point give_up,
+                bool& waited) {
   long pause_ns = 1'000'000;
   waited = false;
   bool flocked = false;
   for (;;) {
     flocked = flocked || try_flock(fd, operation) == Lock::taken;
-    if (flocked && try_record_lock(fd, type) == Lock::taken) return true;
+    if (flocked && (!record || try_record_lock(fd, *record) == Lock::taken)) return true;
     if (!pause_before_retry(give_up, pause_ns)) return false;
     waited = true;
   }
@@ -200,7 +203,6 @@ std::optional<VarFile> VarFile::open(const char* path) {
   file.handle_ = fd;
   file.device_ = static_cast<std::uint64_t>(info.st_dev);
   file.inode_ = static_cast<std::uint64_t>(info.st_ino);
-  file.links_ = static_cast<std::uint64_t>(info.st_nlink);
   return file;
 }
 
@@ -223,8 +225,12 @@ bool VarFile::lock() {
       ::fstatat(folder_of(folder_), name_, &info, 0) != 0 || !same_file(info, device_, inode_)) {
     return false;
   }
-  links_ = static_cast<std::uint64_t>(info.st_nlink);
   return true;
+}
+
+bool VarFile::has_other_names() const {
+  struct stat info;
+  return ::fstat(static_cast<int>(handle_), &info) != 0 || info.st_nlink > 1;
 }
 
 bool VarFile::name_is_link() const {
@@ -297,7 +303,7 @@ bool rename_no_replace(int folder, const char* from, const char* to) {
   // Filesystems without the flag refuse it (EINVAL; ENOTSUP on macOS), systems without the call
   // lack it (ENOSYS): then a hard link, which fails rather than replace.
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-  if (::linkat(folder, from, folder, to, 0) == 0) return drop_old_name(folder, from, to);
+  if (rename_by_link(folder, from, to)) return true;
   // Some FUSE and network filesystems have no hard links either (EPERM, EOPNOTSUPP). There the
   // rename can only look first, as `mv -n` does, so a file created under the new name by another
   // process in between would be replaced: on such filesystems the guarantee is best effort.
@@ -305,8 +311,29 @@ bool rename_no_replace(int folder, const char* from, const char* to) {
   return rename_if_free(folder, from, to);
 }
 
+namespace {
+
+// False when this process could not remove `from` from `folder` once it has another name there:
+// in a sticky folder (mode 1777, as /tmp), where only the owner of the file or of the folder may
+// remove a name, and this process is neither (nor root).
+bool old_name_removable(int folder, const char* from) {
+  struct stat info;
+  if (::fstatat(folder, ".", &info, 0) != 0 || (info.st_mode & S_ISVTX) == 0) return true;
+  const uid_t user = ::geteuid();
+  return user == 0 || info.st_uid == user ||
+         (::fstatat(folder, from, &info, AT_SYMLINK_NOFOLLOW) == 0 && info.st_uid == user);
+}
+
+}  // namespace
+
 bool rename_by_link(int folder, const char* from, const char* to) {
-  // linkat() fails with EEXIST rather than replace, so no other file can be lost in between.
+  // linkat() fails with EEXIST rather than replace, so no other file can be lost in between. No
+  // link is made that could not be undone: where the old name could not be removed after it, the
+  // file would keep both.
+  if (!old_name_removable(folder, from)) {
+    errno = EACCES;
+    return false;
+  }
   return ::linkat(folder, from, folder, to, 0) == 0 && drop_old_name(folder, from, to);
 }
 
@@ -318,26 +345,29 @@ bool rename_if_free(int folder, const char* from, const char* to) {
 
 namespace {
 
-// Why `path` could not be opened for reading, from errno and what open_regular() found there.
-LoadError open_error(const struct stat& found) {
-  if (S_ISDIR(found.st_mode)) return LoadError::is_directory;
-  if (found.st_mode != 0 && !S_ISREG(found.st_mode)) return LoadError::not_regular;
+// Why `path` could not be looked at or opened for reading, from errno.
+LoadError open_error() {
   if (errno == ENOENT || errno == ENOTDIR) return LoadError::not_found;
   if (errno == EACCES || errno == EPERM) return LoadError::access_denied;
   if (errno == EWOULDBLOCK) return LoadError::locked;  // a lease held past the limit
   return LoadError::read_failed;
 }
 
-// Reads the `size` bytes of `fd` into `buffer`: fewer if it shrank meanwhile; a file that grows
-// is read as it was.
+// Reads the first `size` bytes of `fd` into `buffer`: fewer if it shrank meanwhile; a file that
+// grows is read as it was. pread reads nothing from a FIFO, socket or folder. Memory that cannot
+// be had is a failure to read, not the end of the run.
 LoadError read_whole(int fd, std::size_t size, std::string& buffer) {
-  buffer.resize(size);
+  try {
+    buffer.resize(size);
+  } catch (const std::bad_alloc&) {
+    return LoadError::read_failed;
+  }
   std::size_t got = 0;
   LoadError error = LoadError::none;
   while (got < buffer.size()) {
-    const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+    const ssize_t n = ::pread(fd, buffer.data() + got, buffer.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error = LoadError::read_failed;
+    if (n < 0) error = errno == ESPIPE || errno == EISDIR ? LoadError::not_regular : LoadError::read_failed;
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
@@ -347,20 +377,43 @@ LoadError read_whole(int fd, std::size_t size, std::string& buffer) {
 
 }  // namespace
 
-LoadError load_file(const char* path, std::string& buffer) {
-  const Clock::time_point give_up = Clock::now() + lock_wait_limit;
+LoadError load_file(const char* path, std::string& buffer, Clock::time_point give_up,
+                    LoadedNames& names) {
   for (;;) {
+    // A look at the path first, which opens nothing: only what it finds to be a regular file is
+    // opened, without following a link it did not find, and without waiting (O_NONBLOCK). Should
+    // a FIFO take the file's place between the look and the open, it is opened (its writer
+    // released) but never read: pread fails on it. (A listing goes for speed here: opening
+    // through /proc what was looked at would cost about a third of its time.)
     struct stat info;
-    const int fd = open_regular(AT_FDCWD, path, O_RDONLY, info, give_up);
-    if (fd < 0) return open_error(info);
-    LoadError error = LoadError::none;
-    bool waited = false;
+    if (::fstatat(AT_FDCWD, path, &info, AT_SYMLINK_NOFOLLOW) != 0) return open_error();
+    names.symbolic_link = S_ISLNK(info.st_mode);
+    if (names.symbolic_link && ::stat(path, &info) != 0) return open_error();
+    names.links = static_cast<std::uint64_t>(info.st_nlink);
+    if (S_ISDIR(info.st_mode)) return LoadError::is_directory;
+    if (!S_ISREG(info.st_mode)) return LoadError::not_regular;
+    const int no_follow = names.symbolic_link ? 0 : O_NOFOLLOW;
+    const int fd = open_retrying(AT_FDCWD, path,
+                                 O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | no_follow, give_up);
+    if (fd < 0) return open_error();
+    // A shared flock waits for an ostrel run that is editing the file (it holds an exclusive one
+    // until its edits and rename are done), so no half-edited header is listed. What is opened
+    // is looked at again where that matters: where a link was followed anew, and before a wait,
+    // so that nothing but a regular file is ever waited on.
     struct stat now;
-    if (static_cast<std::uint64_t>(info.st_size) > max_load_size) {
-      error = LoadError::too_large;
-    } else if (!lock_until(fd, LOCK_SH, F_RDLCK, give_up, waited)) {
-      // A shared lock waits for an ostrel run that is editing the file (it holds an exclusive one
-      // until its edits and rename are done), so no half-edited header is listed.
+    const auto regular = [&] { return ::fstat(fd, &now) == 0 && S_ISREG(now.st_mode); };
+    bool is_regular = !names.symbolic_link || regular();
+    bool waited = false;
+    bool locked = is_regular && !lock_until(fd, LOCK_SH, std::nullopt, {}, waited);
+    if (locked && !names.symbolic_link) is_regular = regular();
+    if (locked && is_regular) {
+      locked = !lock_until(fd, LOCK_SH, std::nullopt, give_up, waited);
+      waited = true;
+    }
+    LoadError error = LoadError::none;
+    if (!is_regular) {
+      error = LoadError::not_regular;
+    } else if (locked) {
       error = LoadError::locked;
     } else if (waited && (::stat(path, &now) != 0 ||
                           !same_file(now, static_cast<std::uint64_t>(info.st_dev),
@@ -370,7 +423,10 @@ LoadError load_file(const char* path, std::string& buffer) {
       ::close(fd);
       continue;
     } else {
-      error = read_whole(fd, static_cast<std::size_t>(waited ? now.st_size : info.st_size), buffer);
+      // The size as looked at, or after a wait, as it is now: the limit holds for what is read.
+      const std::uint64_t size = static_cast<std::uint64_t>(waited ? now.st_size : info.st_size);
+      error = size > max_load_size ? LoadError::too_large
+                                   : read_whole(fd, static_cast<std::size_t>(size), buffer);
     }
     ::close(fd);
     return error;

@@ -8,7 +8,8 @@ namespace ostrel {
 /// none or the filesystem refuses it. False on any failure, and then nothing changed.
 [[nodiscard]] bool rename_no_replace(int folder, const char* from, const char* to);
 /// A hard link, which fails rather than replace, then removal of the old name; should that
-/// removal fail, the new name is removed again, so the file keeps exactly its one name.
+/// removal fail, the new name is removed again, so the file keeps exactly its one name. Refused
+/// (EACCES) before the link where the old name could not be removed (a sticky folder).
 [[nodiscard]] bool rename_by_link(int folder, const char* from, const char* to);
 /// A look that `to` is free, then a plain rename, as `mv -n` does: not atomic.
 [[nodiscard]] bool rename_if_free(int folder, const char* from, const char* to);

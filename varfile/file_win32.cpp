@@ -65,15 +65,14 @@ bool identify(HANDLE file, std::uint64_t& volume, std::uint64_t& index,
   return true;
 }
 
-// True when `path` names the file of `volume` and `index`; its number of names in `links`.
-bool names_file(const char* path, std::uint64_t volume, std::uint64_t index,
-                std::uint64_t* links = nullptr) {
+// True when `path` names the file of `volume` and `index`.
+bool names_file(const char* path, std::uint64_t volume, std::uint64_t index) {
   const HANDLE now = open_to_look(widen(path, true));
   if (now == INVALID_HANDLE_VALUE) return false;
   std::uint64_t now_volume = 0;
   std::uint64_t now_index = 0;
   const bool same =
-      identify(now, now_volume, now_index, links) && now_volume == volume && now_index == index;
+      identify(now, now_volume, now_index) && now_volume == volume && now_index == index;
   ::CloseHandle(now);
   return same;
 }
@@ -134,7 +133,7 @@ std::optional<VarFile> VarFile::open(const char* path) {
   const HANDLE look = open_to_look(wide);
   if (look == INVALID_HANDLE_VALUE) return std::nullopt;
   HANDLE handle = INVALID_HANDLE_VALUE;
-  if (identify(look, file.device_, file.inode_, &file.links_)) {
+  if (identify(look, file.device_, file.inode_)) {
     // Other runs may open it too, and then wait for the lock; deleting (renaming) is shared so
     // that the rename can happen while the file is open and locked, and asked for, so that this
     // handle can rename the file it holds.
@@ -154,7 +153,12 @@ bool VarFile::lock() {
   // Exclusive: while it is held, another run waits and nothing else can write the file.
   bool waited = false;
   return lock_until(as_handle(handle_), LOCKFILE_EXCLUSIVE_LOCK, give_up_, waited) &&
-         names_file(name_, device_, inode_, &links_);
+         names_file(name_, device_, inode_);
+}
+
+bool VarFile::has_other_names() const {
+  BY_HANDLE_FILE_INFORMATION info;
+  return !::GetFileInformationByHandle(as_handle(handle_), &info) || info.nNumberOfLinks > 1;
 }
 
 bool VarFile::name_is_link() const {

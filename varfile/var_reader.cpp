@@ -55,8 +55,8 @@ VarContents read_var_contents(std::string_view bytes) {
   }
 
   // Each variable's block ends where the next one starts, the last one where the file does by its
-  // header; blocks must follow each other within that.
-  std::vector<std::size_t> starts;
+  // header; blocks must follow each other within that. Until they are read, each variable's size
+  // holds where its block starts.
   std::string_view folder = contents.folder;
   for (std::size_t entry = entry_table_offset; entry < table_end; entry += entry_size) {
     const std::string_view name = text_field(bytes, entry + entry_name, var_name_width);
@@ -65,28 +65,30 @@ VarContents read_var_contents(std::string_view bytes) {
       folder = name;  // names the folder of the variables after it
       continue;
     }
-    contents.variables.push_back(
-        {folder, name, type, static_cast<std::uint8_t>(bytes[entry + entry_attribute]), 0, 0, 0});
-    starts.push_back(little_endian(bytes, entry + entry_data_offset, 4));
+    contents.variables.push_back({folder, name, type,
+                                  static_cast<std::uint8_t>(bytes[entry + entry_attribute]),
+                                  little_endian(bytes, entry + entry_data_offset, 4), 0, 0});
   }
-  if (starts.empty()) {
+  if (contents.variables.empty()) {
     contents.error = ContentError::no_variables;
     return contents;
   }
   // The whole chain is checked before any block is read: from the end of the header, each block
   // at least as long as its overhead, up to the length the header gives, which is within the file.
-  starts.push_back(file_end);
-  bool in_place = starts.front() >= header_end;
-  for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
-    in_place = in_place && starts[i + 1] >= starts[i] + block_overhead;
+  const auto start_of = [&](std::size_t i) -> std::size_t {
+    return i < contents.variables.size() ? contents.variables[i].size : file_end;
+  };
+  bool in_place = start_of(0) >= header_end;
+  for (std::size_t i = 0; i < contents.variables.size(); ++i) {
+    in_place = in_place && start_of(i + 1) >= start_of(i) + block_overhead;
   }
   if (!in_place) {
     contents.error = ContentError::bad_offset;
     return contents;
   }
   for (std::size_t i = 0; i < contents.variables.size(); ++i) {
-    const std::size_t start = starts[i];
-    const std::size_t end = starts[i + 1];
+    const std::size_t start = start_of(i);
+    const std::size_t end = start_of(i + 1);
     VarEntry& variable = contents.variables[i];
     variable.size = static_cast<std::uint32_t>(end - start - block_overhead);
     std::uint16_t sum = 0;

@@ -48,9 +48,12 @@ void set_stream(int fd, Stream stream, int pipe_fd) {
                         int out_fd, int err_fd) {
   if (::chdir(inv.cwd.c_str()) != 0) ::_exit(126);
   if (in_fd >= 0) ::dup2(in_fd, 0);
+  if (inv.input_closed) ::close(0);
   set_stream(1, inv.out, out_fd);
   set_stream(2, inv.err, err_fd);
   ::signal(SIGPIPE, SIG_DFL);  // as a shell leaves it, whatever the test runner does
+  const rlimit no_core{0, 0};  // a signal that ends the run leaves no core file in its folder
+  ::setrlimit(RLIMIT_CORE, &no_core);
   if (!std::string_view(OSTREL_WRAPPER).empty()) {
     // wine maps its shared user data at a fixed address, and now and then a randomized layout
     // has put something there first: wine then exits with 1 before the program starts, silently
