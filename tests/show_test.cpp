@@ -341,6 +341,21 @@ TEST(Show, ListsAndReports) {
   for (const Row& row : rows) check(row);
 }
 
+// On Windows, as a Windows parent starts it: the end of a piped standard input is its end, not a
+// read error; no standard input handle at all is a failure, not an empty file.
+TEST(Show, WindowsStandardInput) {
+  if (!testing_windows()) GTEST_SKIP() << "Windows only";
+  const std::string program = ostrel_show_binary().string();
+  Row piped = show("a Windows pipe", {}, {"pipe", program, "-"}, show_header + sample_columns + "-\n",
+                   "", 0, Stream::captured, bytes_of(sample()));
+  Row none = show("no standard input handle", {}, {"none", program, "-"}, "",
+                  "ostrel-show: -: cannot be read\n", 1);
+  for (Row row : {piped, none}) {
+    row.binary = windows_launcher();
+    check(row);
+  }
+}
+
 // A path that is not UTF-8 comes back byte for byte from the JSON through Python's os.fsencode.
 TEST(Show, JsonPathsComeBackThroughPython) {
   POSIX_ONLY("bytes that are not UTF-8");

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -247,7 +248,7 @@ namespace {
 // or pipe is ever opened; its volume and index for names_file(). Null, `error` saying why, when
 // that is not possible.
 HANDLE open_for_reading(const std::wstring& path, std::uint64_t& volume, std::uint64_t& index,
-                        LoadError& error) {
+                        std::uint64_t& links, LoadError& error) {
   const HANDLE look = open_to_look(path);
   if (look == INVALID_HANDLE_VALUE) {
     const DWORD why = ::GetLastError();
@@ -264,7 +265,7 @@ HANDLE open_for_reading(const std::wstring& path, std::uint64_t& volume, std::ui
   }
   HANDLE file = nullptr;
   error = LoadError::not_regular;
-  if (identify(look, volume, index)) {
+  if (identify(look, volume, index, &links)) {
     file = ::ReOpenFile(look, GENERIC_READ, share_all, 0);
     if (file == INVALID_HANDLE_VALUE) {
       file = nullptr;
@@ -276,11 +277,17 @@ HANDLE open_for_reading(const std::wstring& path, std::uint64_t& volume, std::ui
   return file;
 }
 
+// Reads the file whole, its size taken now, after any wait: no more than the limit is ever read,
+// and memory that cannot be had is a failure to read, not the end of the run.
 LoadError read_whole(HANDLE file, std::string& buffer) {
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file, &size)) return LoadError::read_failed;
   if (static_cast<std::uint64_t>(size.QuadPart) > max_load_size) return LoadError::too_large;
-  buffer.resize(static_cast<std::size_t>(size.QuadPart));
+  try {
+    buffer.resize(static_cast<std::size_t>(size.QuadPart));
+  } catch (const std::bad_alloc&) {
+    return LoadError::read_failed;
+  }
   std::size_t got = 0;
   LoadError error = LoadError::none;
   while (got < buffer.size()) {
@@ -298,15 +305,18 @@ LoadError read_whole(HANDLE file, std::string& buffer) {
 
 }  // namespace
 
-LoadError load_file(const char* path, std::string& buffer) {
+LoadError load_file(const char* path, std::string& buffer, Clock::time_point give_up,
+                    LoadedNames& names) {
   const std::wstring wide = widen_path(path);
   if (wide.empty() || windows_would_change(path)) return LoadError::not_found;
-  const Clock::time_point give_up = Clock::now() + lock_wait_limit;
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  names.symbolic_link =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   for (;;) {
     std::uint64_t volume = 0;
     std::uint64_t index = 0;
     LoadError error = LoadError::none;
-    const HANDLE file = open_for_reading(wide, volume, index, error);
+    const HANDLE file = open_for_reading(wide, volume, index, names.links, error);
     if (file == nullptr) return error;
     bool waited = false;
     // A shared lock waits for an ostrel run that is editing the file, so no half-edited header

@@ -98,6 +98,8 @@ std::filesystem::path ostrel_show_binary() { return OSTREL_SHOW_BINARY; }
 
 bool testing_windows() { return OSTREL_TESTING_WINDOWS; }
 
+std::filesystem::path windows_launcher() { return OSTREL_STD_HANDLES; }
+
 bool posix_only_row(const std::vector<std::string>& args, std::string_view why) {
   if (!testing_windows()) return false;
   const bool raw = std::any_of(args.begin(), args.end(), [](const std::string& arg) {
@@ -113,7 +115,7 @@ Outcome run_program(const Invocation& inv) {
   const std::string binary = inv.binary.string();
   std::string wrapper = OSTREL_WRAPPER;
   std::vector<char*> argv;
-  if (!wrapper.empty() && (inv.binary == ostrel_binary() || inv.binary == ostrel_show_binary())) {
+  if (!wrapper.empty() && inv.binary.extension() == ".exe") {
     argv.push_back(wrapper.data());
   }
   argv.push_back(const_cast<char*>(binary.c_str()));

@@ -23,6 +23,10 @@ std::filesystem::path ostrel_show_binary();
 /// True when the executable under test is a Windows one, run through a wrapper such as wine.
 bool testing_windows();
 
+/// When it is: a Windows launcher that runs a program with its standard input a Windows pipe
+/// ("pipe", filled from the launcher's own), or none at all ("none"); see std_handles.cpp.
+std::filesystem::path windows_launcher();
+
 /// Skips the rest of a test (visibly) when it rests on POSIX alone and Windows is under test.
 #define POSIX_ONLY(why) \
   if (::ostrel::testing::testing_windows()) GTEST_SKIP() << "POSIX only: " << (why)
