@@ -15,27 +15,6 @@ namespace ostrel {
 
 namespace {
 
-// What a file's name says: the device prefix and type letter of its extension, upper and lower
-// case alike ("89" and 'p' of game.89P), and whether ostrel takes the extension as it is.
-struct NameSays {
-  std::string prefix;
-  char letter;
-  bool known;
-};
-
-std::optional<NameSays> name_says(std::string_view path) {
-  const std::optional<std::string_view> extension = extension_of(path);
-  if (!extension || extension->size() != 3) return std::nullopt;
-  NameSays says{std::string(extension->substr(0, 2)), (*extension)[2],
-                is_known_extension(extension)};
-  for (char& c : says.prefix) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-  if (says.letter >= 'A' && says.letter <= 'Z') says.letter = static_cast<char>(says.letter + 32);
-  if (says.prefix != "89" && says.prefix != "9x" && says.prefix != "v2" && says.prefix != "92") {
-    return std::nullopt;
-  }
-  return says;
-}
-
 // The family a device prefix wants the signature to name: the TI-92 Plus and the Voyage 200
 // share theirs.
 bool fits(std::string_view prefix, std::string_view family) {
@@ -49,38 +28,66 @@ std::string_view family_named(std::string_view prefix) {
                                                                              : "Voyage 200";
 }
 
-// `path` as the shell takes it, for a command that works on that very file.
-std::string quoted(std::string_view path) {
+// `word` as one word of the system's shell, for a command that works on that very file: bare
+// where it is plain; none where no quoting can carry it.
+std::optional<std::string> quoted(std::string_view word) {
   constexpr std::string_view plain =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._/-+,:@";
-  if (!path.empty() && path.find_first_not_of(plain) == std::string_view::npos) {
-    return std::string(path);
+  if (!word.empty() && word.find_first_not_of(plain) == std::string_view::npos) {
+    return std::string(word);
   }
 #if defined(_WIN32)
-  // cmd: a name holds no double quote.
-  std::string quoted(1, '"');
-  quoted.append(path);
-  return quoted += '"';
+  // cmd, and cmd's for /f: a name holds no double quote, and within them % ! & ^ stand for
+  // themselves.
+  std::string quoted = "\"";
+  quoted.append(word) += '"';
+  return quoted;
 #else
-  std::string shown;
-  append_shown(shown, path, Charset::utf8);
-  if (shown == path) {  // nothing a terminal would act on: single quotes, ' as '\''
-    std::string quoted = "'";
-    for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-  }
-  // Bytes a terminal would act on or that are not UTF-8: bash's $'...', each as \xNN.
-  std::string quoted = "$'";
-  for (const char c : path) {
-    const auto byte = static_cast<std::uint8_t>(c);
-    if (byte < 0x20 || byte >= 0x7F || c == '\'' || c == '\\') {
-      append_byte_escape(quoted, byte);
-    } else {
-      quoted += c;
+  // Every POSIX shell (dash, bash, busybox sh, zsh): single quotes, where every byte but the quote
+  // stands for itself, ' as '\''. A byte a line cannot carry, a terminal would act on, or that is
+  // not UTF-8 is printed by printf in octal, "$(printf '\NNN')", so that the command is one line
+  // of printable text; as a command substitution drops the line feeds it ends with, a piece never
+  // ends in one, but takes the next byte along.
+  std::string quoted;
+  bool in_quotes = false;
+  for (std::size_t i = 0; i < word.size();) {
+    const Utf8Char c = utf8_char_at(word, i);
+    if (c.length > 0 && !is_unseen(c.code)) {
+      if (!in_quotes) quoted += '\'';
+      in_quotes = true;
+      quoted += c.code == '\'' ? "'\\''" : word.substr(i, c.length);
+      i += c.length;
+      continue;
     }
+    if (in_quotes) quoted += '\'';
+    in_quotes = false;
+    quoted += "\"$(printf '";
+    for (bool piece = true; piece; ++i) {
+      const auto byte = static_cast<std::uint8_t>(word[i]);
+      quoted += {'\\', static_cast<char>('0' + (byte >> 6)), static_cast<char>('0' + (byte >> 3 & 7)),
+                 static_cast<char>('0' + (byte & 7))};
+      const Utf8Char next = i + 1 < word.size() ? utf8_char_at(word, i + 1) : Utf8Char{0, 1};
+      piece = i + 1 < word.size() && (byte == '\n' || next.length == 0 || is_unseen(next.code));
+    }
+    if (word[i - 1] == '\n') return std::nullopt;  // the name ends in a line feed
+    quoted += "')\"";
   }
-  return quoted + "'";
+  if (in_quotes) quoted += '\'';
+  return quoted;
 #endif
+}
+
+// The mend: the program and its arguments, and the command line they make for the shell. None
+// where a word cannot be quoted.
+void add_mend(Problem& problem, std::vector<std::string> args) {
+  std::string command;
+  for (const std::string& arg : args) {
+    const std::optional<std::string> word = quoted(arg);
+    if (!word) return;
+    command += command.empty() ? *word : " " + *word;
+  }
+  problem.mend = std::move(command);
+  problem.mend_args = std::move(args);
 }
 
 std::string number(std::uint64_t value) { return std::to_string(value); }
@@ -92,19 +99,53 @@ std::string hex(std::uint8_t byte) {
 }
 
 // The signature against the name's device prefix; ostrel rewrites a variable file's signature
-// for the devices it knows, keeping the name.
-void check_signature(std::string_view path, const std::optional<NameSays>& says,
-                     std::string_view family, std::string_view mark, bool variables,
+// for the devices it knows, keeping the name, but not through another name, which may be for
+// another device (`names` null: a Flash file, which it does not edit).
+void check_signature(std::string_view path, const std::optional<Ti68kExtension>& says,
+                     std::string_view family, std::string_view mark, const LoadedNames* names,
                      std::vector<Problem>& problems) {
   if (!says || fits(says->prefix, family)) return;
   Problem problem{show_msg::code_signature,
                   format_message(show_msg::signature_vs_name,
-                                 {family, mark, family_named(says->prefix)}),
-                  {}};
-  if (variables && says->prefix != "92") {
-    problem.mend = std::string("ostrel ") + (says->known ? "" : "-n_extcheck ") + "-ti " +
-                   says->prefix + " " + quoted(path);
+                                 {family, mark, family_named(says->prefix)})};
+  if (names != nullptr && says->prefix != "92") {
+    if (names->symbolic_link) {
+      problem.no_mend = show_msg::no_mend_link;
+    } else if (names->links > 1) {
+      problem.no_mend = show_msg::no_mend_hard_link;
+    } else {
+      std::vector<std::string> args = {"ostrel", "-q", "-ti", says->prefix, std::string(path)};
+      if (!says->known) args.insert(args.begin() + 2, "-n_extcheck");
+      add_mend(problem, std::move(args));
+    }
   }
+  problems.push_back(std::move(problem));
+}
+
+// The type against the name's type letter, for a file of one variable: the file renamed to the
+// letter of its type, in its folder, never replacing a file.
+void check_type(std::string_view path, const std::optional<Ti68kExtension>& says,
+                const VarContents& contents, std::vector<Problem>& problems) {
+  if (!says || contents.variables.size() != 1 || says->letter == 'g') return;
+  const std::uint8_t type = contents.variables.front().type;
+  const std::optional<char> letter = type_letter(type);
+  if (!letter || *letter == says->letter) return;
+  const std::string_view name = type_name(type);
+  Problem problem{show_msg::code_type,
+                  format_message(show_msg::type_vs_name,
+                                 {std::string_view("aeiou").find(name[0]) == std::string_view::npos
+                                      ? "a"
+                                      : "an",
+                                  name, hex(type), std::string(1, *letter),
+                                  std::string(1, says->letter)})};
+  std::string renamed(path);
+  renamed.back() = path.back() >= 'A' && path.back() <= 'Z' ? static_cast<char>(*letter - 32) : *letter;
+#if defined(_WIN32)
+  const std::size_t folder_end = renamed.find_last_of("/\\:") + 1;  // npos + 1: no folder
+  add_mend(problem, {"ren", std::string(path), renamed.substr(folder_end)});
+#else
+  add_mend(problem, {"mv", "-n", "--", std::string(path), renamed});
+#endif
   problems.push_back(std::move(problem));
 }
 
@@ -165,7 +206,8 @@ void check_entries(std::string_view bytes, const VarContents& contents, Charset 
 }  // namespace
 
 std::vector<Problem> variable_file_problems(std::string_view path, std::string_view bytes,
-                                            const VarContents& contents, Charset charset) {
+                                            const VarContents& contents, const LoadedNames& names,
+                                            Charset charset) {
   std::vector<Problem> problems;
   if (contents.error != ContentError::none) {
     check_refused(bytes, contents.error, problems);
@@ -185,20 +227,9 @@ std::vector<Problem> variable_file_problems(std::string_view path, std::string_v
                         {}});
   }
   check_entries(bytes, contents, charset, problems);
-  const std::optional<NameSays> says = name_says(path);
-  check_signature(path, says, family_of(contents.signature), contents.signature, true, problems);
-  if (says && contents.variables.size() == 1 && says->letter != 'g') {
-    const VarEntry& variable = contents.variables.front();
-    const std::optional<char> letter = type_letter(variable.type);
-    if (letter && *letter != says->letter) {
-      problems.push_back(
-          {show_msg::code_type,
-           format_message(show_msg::type_vs_name, {type_name(variable.type), hex(variable.type),
-                                                   std::string(1, *letter),
-                                                   std::string(1, says->letter)}),
-           {}});
-    }
-  }
+  const std::optional<Ti68kExtension> says = ti68k_extension(path);
+  check_signature(path, says, family_of(contents.signature), contents.signature, &names, problems);
+  check_type(path, says, contents, problems);
   return problems;
 }
 
@@ -210,8 +241,8 @@ std::vector<Problem> flash_file_problems(std::string_view path, const FlashConte
   }
   if (contents.error != ContentError::none) return problems;
   const std::uint8_t device_type = contents.parts.front().device_type;
-  check_signature(path, name_says(path), flash_family(device_type),
-                  "device type 0x" + hex(device_type), false, problems);
+  check_signature(path, ti68k_extension(path), flash_family(device_type),
+                  "device type 0x" + hex(device_type), nullptr, problems);
   return problems;
 }
 
@@ -225,6 +256,7 @@ std::string problem_lines(std::string_view path, const std::vector<Problem>& pro
     lines += ": ";
     lines += problem.message;
     if (!problem.mend.empty()) lines += format_message(show_msg::mend, {problem.mend});
+    if (!problem.no_mend.empty()) lines += format_message(show_msg::no_mend, {problem.no_mend});
     lines += '\n';
   }
   return lines;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console/display.h"
+#include "varfile/file.h"
 #include "varfile/flash_reader.h"
 #include "varfile/var_reader.h"
 
@@ -15,14 +16,18 @@ namespace ostrel {
 struct Problem {
   std::string_view code;  // checksum, signature-vs-name, type-vs-name, length or entries
   std::string message;    // what is wrong, for people
-  std::string mend;       // the command that mends it; empty where ostrel cannot
+  std::string mend = {};  // the command that mends it, for the system's shell; empty where none
+  std::vector<std::string> mend_args = {};  // that command's program and arguments
+  std::string_view no_mend = {};  // why there is none where ostrel could otherwise mend it
 };
 
 /// The problems of the variable file `path` whose whole content is `bytes`, read as `contents`
-/// (a file the reader refused has the problem that made it refuse, where that is one of these).
-/// Names and folders in the messages are shown for `charset`.
+/// (a file the reader refused has the problem that made it refuse, where that is one of these),
+/// and whose other names `names` tells. Names and folders in the messages are shown for
+/// `charset`.
 std::vector<Problem> variable_file_problems(std::string_view path, std::string_view bytes,
-                                            const VarContents& contents, Charset charset);
+                                            const VarContents& contents, const LoadedNames& names,
+                                            Charset charset);
 
 /// The problems of the Flash file `path`, read as `contents`.
 std::vector<Problem> flash_file_problems(std::string_view path, const FlashContents& contents);

@@ -26,6 +26,10 @@ ShowParse parse_show_command_line(int argc, const char* const* argv) {
       request.json = true;
     } else if (arg == "--check") {
       request.check = true;
+    } else if (arg == "--mends") {
+      request.check = request.mends = true;
+    } else if (arg == "-r" || arg == "--recursive") {
+      request.recursive = true;
     } else if (arg == "--help" || arg == "-h") {
       request.help = true;
     } else if (arg == "--version") {

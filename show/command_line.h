@@ -12,7 +12,9 @@ namespace ostrel {
 
 struct ShowRequest {
   bool json = false;     // --json
-  bool check = false;    // --check
+  bool check = false;    // --check, or --mends
+  bool mends = false;    // --mends: only the commands that mend
+  bool recursive = false;  // -r, --recursive: folders are walked
   bool help = false;     // --help, -h
   bool version = false;  // --version
   // The arguments after the program name, and the place of the first "--" among them (or their

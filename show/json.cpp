@@ -179,6 +179,16 @@ void add_json_problems(std::string& object, const std::vector<Problem>& problems
     if (!problem.mend.empty()) {
       object += ',';
       append_json_text(object, "mend", problem.mend);
+      object += ",\"mend_args\":[";
+      for (const std::string& arg : problem.mend_args) {
+        if (&arg != &problem.mend_args.front()) object += ',';
+        append_json_string(object, arg, JsonText::utf8);
+      }
+      object += ']';
+    }
+    if (!problem.no_mend.empty()) {
+      object += ',';
+      append_json_text(object, "no_mend", problem.no_mend);
     }
     object += '}';
   }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "show/check.h"
 #include "show/listing.h"
 #include "show/messages.h"
+#include "varfile/extension.h"
 #include "varfile/file.h"
 #include "varfile/flash_reader.h"
 #include "varfile/var_reader.h"
@@ -108,65 +110,130 @@ bool finish_output(Console& console) {
   return false;
 }
 
-ShowStatus list_files(const ShowRequest& request, Console& console, Charset charset) {
+namespace {
+
+// One listing: what it is asked, where it goes, and what it has found so far.
+struct Lister {
+  const ShowRequest& request;
+  Console& console;
+  Charset charset;
   // One buffer for every file: memory follows the largest file, not the number of files.
-  std::string buffer;
+  std::string buffer = {};
   // Locks are waited for at most lock_wait_limit in all: a run over files someone keeps locked
   // ends in time, each file still locked then reported at once.
-  const auto give_up = std::chrono::steady_clock::now() + lock_wait_limit;
+  std::chrono::steady_clock::time_point give_up = std::chrono::steady_clock::now() + lock_wait_limit;
   bool all_good = true;
   bool listed_any = false;  // something is on standard output: the header line, or a JSON object
   std::size_t checked = 0;
   std::size_t with_problems = 0;
-  if (request.json) console.out("[");
-  for (std::size_t i = 0; i < request.args.size() && !console.out_failed(); ++i) {
-    if (!request.names_file(i)) continue;
-    const char* path = request.args[i];
-    const Listed listed = read_file(path, buffer, give_up);
-    std::vector<Problem> problems;
-    if (request.check && listed.loaded) {
-      // The messages of JSON are UTF-8, whatever the terminal.
-      problems = listed.flash ? flash_file_problems(path, listed.parts)
-                              : variable_file_problems(path, buffer, listed.variables,
-                                                       request.json ? Charset::utf8 : charset);
+
+  void file(const char* path);
+  void failed(const char* path, std::string_view failure);
+  void walk(const std::string& folder, bool given);
+};
+
+// Lists the file `path`, or reports why it cannot.
+void Lister::file(const char* path) {
+  const Listed listed = read_file(path, buffer, give_up);
+  std::vector<Problem> problems;
+  if (request.check && listed.loaded) {
+    // The messages of JSON are UTF-8, whatever the terminal.
+    problems = listed.flash ? flash_file_problems(path, listed.parts)
+                            : variable_file_problems(path, buffer, listed.variables, listed.names,
+                                                     request.json ? Charset::utf8 : charset);
+  }
+  // A file the reader refused for one of the problems --check knows has that problem.
+  if (!listed.failure.empty() && problems.empty()) return failed(path, listed.failure);
+  ++checked;
+  if (!problems.empty()) ++with_problems;
+  all_good = all_good && problems.empty();
+  if (request.json) {
+    console.out(listed_any ? ",\n" : "\n");
+    console.out(json_of(path, listed, request.check, problems));
+    listed_any = true;
+  } else if (request.mends) {
+    for (const Problem& problem : problems) {
+      if (!problem.mend.empty()) console.out(problem.mend + "\n");
     }
-    // A file the reader refused for one of the problems --check knows has that problem.
-    const bool failed = !listed.failure.empty() && problems.empty();
-    ++checked;
-    if (failed || !problems.empty()) ++with_problems;
-    if (request.json) {
-      console.out(listed_any ? ",\n" : "\n");
-      console.out(json_of(path, listed, request.check, problems));
-      listed_any = true;
-    } else if (request.check) {
-      console.out(problem_lines(path, problems, charset));
-    } else if (!failed) {
-      if (!listed_any) console.out(listing_header());
-      console.out(listed.flash ? human_lines(path, listed.parts, charset)
-                               : human_lines(path, listed.variables, charset));
-      listed_any = true;
-    }
-    if (failed) {
-      console.err(problem(path, listed.failure, charset));
-      all_good = false;
-      continue;
-    }
-    all_good = all_good && problems.empty();
-    if (request.check) continue;
+  } else if (request.check) {
+    console.out(problem_lines(path, problems, charset));
+  } else {
+    if (!listed_any) console.out(listing_header());
+    console.out(listed.flash ? human_lines(path, listed.parts, charset)
+                             : human_lines(path, listed.variables, charset));
+    listed_any = true;
     for (const VarEntry& variable : listed.variables.variables) {
       if (variable.checksum_ok()) continue;
       console.err(problem(path, checksum_text(variable, charset), charset));
       all_good = false;
     }
   }
-  if (request.json) console.out(listed_any ? "\n]\n" : "]\n");
+}
+
+// A file, or a folder, that cannot be listed: its JSON object, and a line on standard error.
+void Lister::failed(const char* path, std::string_view failure) {
+  ++checked;
+  ++with_problems;
+  all_good = false;
+  if (request.json) {
+    console.out(listed_any ? ",\n" : "\n");
+    Listed none;
+    none.failure = failure;
+    console.out(json_of(path, none, request.check, {}));
+    listed_any = true;
+  }
+  console.err(problem(path, failure, charset));
+}
+
+// With -r: lists every file named as TI-68k files are in `folder` and the folders in it, in name
+// order, without following a symbolic link to a folder. A folder that cannot be read is reported,
+// and the walk goes on. A `given` path that is no folder is listed as a file.
+void Lister::walk(const std::string& folder, bool given) {
+  LoadError error = LoadError::none;
+  const std::optional<std::vector<FolderEntry>> entries = read_folder(folder.c_str(), error);
+  if (!entries && given && error == LoadError::not_regular) return file(folder.c_str());
+  if (!entries) return failed(folder.c_str(), load_error_text(error));
+#if defined(_WIN32)
+  const std::string_view separators = "/\\";
+#else
+  const std::string_view separators = "/";
+#endif
+  const bool ends_in_separator = separators.find(folder.back()) != std::string_view::npos;
+  const std::string prefix = ends_in_separator ? folder : folder + separators.back();
+  for (const FolderEntry& entry : *entries) {
+    if (console.out_failed()) return;
+    const std::string path = prefix + entry.name;
+    if (entry.kind == FolderEntry::Kind::folder) {
+      walk(path, false);
+    } else if (const auto extension = ti68k_extension(entry.name); extension && extension->type_letter) {
+      file(path.c_str());
+    }
+  }
+}
+
+}  // namespace
+
+ShowStatus list_files(const ShowRequest& request, Console& console, Charset charset) {
+  Lister lister{request, console, charset};
+  if (request.json) console.out("[");
+  for (std::size_t i = 0; i < request.args.size() && !console.out_failed(); ++i) {
+    if (!request.names_file(i)) continue;
+    const char* path = request.args[i];
+    if (request.recursive && *path != '\0' && std::string_view(path) != "-") {
+      lister.walk(path, true);
+    } else {
+      lister.file(path);
+    }
+  }
+  if (request.json) console.out(lister.listed_any ? "\n]\n" : "]\n");
   if (!finish_output(console)) return ShowStatus::some_failed;
   if (request.check) {
-    console.err("ostrel-show: " + format_message(show_msg::summary, {std::to_string(checked),
-                                                                     std::to_string(with_problems)}) +
+    console.err("ostrel-show: " + format_message(show_msg::summary,
+                                                 {std::to_string(lister.checked),
+                                                  std::to_string(lister.with_problems)}) +
                 "\n");
   }
-  return all_good ? ShowStatus::all_good : ShowStatus::some_failed;
+  return lister.all_good ? ShowStatus::all_good : ShowStatus::some_failed;
 }
 
 }  // namespace ostrel

@@ -8,7 +8,7 @@
 namespace ostrel::show_msg {
 
 inline constexpr std::string_view help =
-    "Usage: ostrel-show [--json] [--check] [--] FILE...\n"
+    "Usage: ostrel-show [--json] [--check | --mends] [-r] [--] FILE...\n"
     "Lists what TI-68k variable and Flash files hold: for each variable, the calculator\n"
     "family, folder and name, type, destination, data size, checksum and comment; for\n"
     "each part of a Flash file, its family, name, kind, size, revision and date.\n"
@@ -16,6 +16,11 @@ inline constexpr std::string_view help =
     "  --json     one JSON array, with an object per file read\n"
     "  --check    list only problems, each with its code and, where ostrel mends it,\n"
     "             the command that does; a count of the files on standard error\n"
+    "  --mends    as --check, but list only those commands, one per line, for the\n"
+    "             shell (sh; on Windows, cmd's for /f)\n"
+    "  -r, --recursive\n"
+    "             walk each FILE that is a folder, and the folders in it, for files\n"
+    "             named as TI-68k files are (.89p, .9xk, .V2S...), in name order\n"
     "  --help     show this help and exit (also -h)\n"
     "  --version  show the version and exit\n"
     "  --         end of options: every argument after it is a file\n"
@@ -47,7 +52,7 @@ inline constexpr std::string_view code_type = "type-vs-name";
 inline constexpr std::string_view code_length = "length";
 inline constexpr std::string_view code_entries = "entries";
 inline constexpr std::string_view signature_vs_name = "is for the %s (%s), but named for the %s";
-inline constexpr std::string_view type_vs_name = "holds a %s (type 0x%s), whose letter is %s, not %s";
+inline constexpr std::string_view type_vs_name = "holds %s %s (type 0x%s), whose letter is %s, not %s";
 inline constexpr std::string_view cut_short = "cut short: its header says %s bytes, the file has %s";
 inline constexpr std::string_view cut_in_header = "cut short: the file ends inside its header";
 inline constexpr std::string_view bytes_after_end =
@@ -57,6 +62,11 @@ inline constexpr std::string_view data_misplaced =
 inline constexpr std::string_view bad_attribute = "%s: attribute 0x%s is none of RAM, locked, archived";
 inline constexpr std::string_view folder_count = "folder entry %s counts %s variables, %s follow it";
 inline constexpr std::string_view mend = " (mend: %s)";
+inline constexpr std::string_view no_mend = " (no mend: %s)";
+inline constexpr std::string_view no_mend_link =
+    "a symbolic link, whose own name may be for another device";
+inline constexpr std::string_view no_mend_hard_link =
+    "the file has another name, which may be for another device";
 inline constexpr std::string_view summary = "files checked: %s, with problems: %s";
 
 // The listing, and the command line.

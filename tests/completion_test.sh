@@ -52,7 +52,7 @@ check "notes.txt" -q -n_extcheck -d a n
 check "doc.v2t|game.89p|my game.v2p|prog.9xz|sub.d" -c -n_extcheck ""
 check "" -c -n_extcheck n
 
-check "--|--check|--help|--json|--version" show: --
+check "--|--check|--help|--json|--mends|--recursive|--version" show: --
 check "PROG.89P|data.89|doc.v2t|game.89p|my game.v2p|notes.txt|prog.9xz|sub.d" show: --json ""
 touch -- -x.89p
 check "-x.89p" show: -- -

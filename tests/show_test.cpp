@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -83,6 +85,14 @@ Row show(std::string title, Files files, std::vector<std::string> args, std::str
 // The sample under another signature.
 Bytes signed_as(const std::string& signature) { return patched(sample(), {{0, signature}}); }
 
+// The lines of flash() at `path`.
+std::string flash_lines(const std::string& path) {
+  return "TI-89       lic                0x3e licence           Flash               4  -         "
+         "revision 10.00, 2004-03-15                  " + path + "\n"
+         "TI-89       tetris             0x24 application       Flash               4  -         "
+         "revision 2.09, 2004-03-15                   " + path + "\n";
+}
+
 // ostrel-show --check's last line.
 std::string checked(int files, int with_problems) {
   return "ostrel-show: files checked: " + std::to_string(files) +
@@ -113,6 +123,36 @@ TEST(Show, ListsAndReports) {
   FlashPartSpec other_family, no_data;
   other_family.device_type = 0x73;
   no_data.data = {};
+  VarSpec v200_macro = sample_spec(), assembly = sample_spec();
+  v200_macro.signature = "**V200**";
+  v200_macro.type = 0x14;
+  assembly.type = 0x21;
+  const Bytes two_wrong_sums = patched(group(), {{156, zeros(1)}, {166, zeros(1)}});
+  const std::string sep = testing_windows() ? "\\" : "/";
+  const Files walked = {{"hello.89s", sample()}, {"c/", {}}, {"c/b.89S", sample()},
+                        {"c/a.9xk", flash()}, {"c/notes.txt", sample()}, {"c/d.89p/", {}},
+                        {"c/d.89p/x.v2s", sample()}, {"c/B.92p", sample()}};
+  Files linked = walked;
+  linked.insert({{"c/up", link_to("..")}, {"c/e.89s", link_to("../hello.89s")}});
+  Row walk_with_links = show("-r: a link to a file followed, to a folder not; a folder that cannot "
+                             "be read reported, the walk going on",
+                             linked, {"-r", "c"},
+                             show_header + sample_columns + "c/B.92p\n" + flash_lines("c/a.9xk") +
+                                 sample_columns + "c/b.89S\n" + sample_columns + "c/e.89s\n",
+                             "ostrel-show: c/d.89p: permission denied\n", 1, Stream::captured, {},
+                             "symbolic links, strace");
+  walk_with_links.strace = {"--quiet=path-resolution", "-P", "c/d.89p", "-e",
+                            "inject=" + open_calls + ":error=EACCES"};
+  Row no_mend = show("--check: no mend through another name, which may be for another device",
+                     {{"x.v2s", signed_as("**TI92P*")}, {"y.89s", link_to("x.v2s")},
+                      {"z.89s", hard_link_to("x.v2s")}},
+                     {"--check", "y.89s", "z.89s"},
+                     "y.89s: signature-vs-name: is for the TI-92 Plus (**TI92P*), but named for the "
+                     "TI-89 (no mend: a symbolic link, whose own name may be for another device)\n"
+                     "z.89s: signature-vs-name: is for the TI-92 Plus (**TI92P*), but named for the "
+                     "TI-89 (no mend: the file has another name, which may be for another device)\n",
+                     checked(2, 2), 1, Stream::captured, {}, "symbolic links");
+  no_mend.after["z.89s"] = signed_as("**TI92P*");
   VarSpec quoted = sample_spec();
   quoted.comment = "\"a\"";
   Row no_input = show("no standard input at all: a failure, not an empty file", {}, {"-"}, "",
@@ -279,22 +319,56 @@ TEST(Show, ListsAndReports) {
            {"--check", "bad.89s"},
            "bad.89s: checksum: main\\hello: wrong checksum (stored 0x0600, computed 0x06c2)\n",
            checked(1, 1), 1),
-      show("--check: signature-vs-name, mended by ostrel; and where ostrel cannot",
+      show("--check: signature-vs-name, mended by ostrel; and where ostrel cannot, or will not: "
+           "a V200 file named for the Voyage 200 or the TI-92 Plus is none",
            {{"g.89s", signed_as("**TI92P*")}, {"my g.89S", signed_as("**v200**")},
-            {"g.92s", signed_as("**TI89**")}, {"t.v2k", flash()}},
-           {"--check", "g.89s", "my g.89S", "g.92s", "t.v2k"},
+            {"it's.89s", signed_as("**TI92P*")}, {"g.92s", signed_as("**TI89**")},
+            {"t.v2k", flash()}, {"v.v2x", build_var_file(v200_macro)},
+            {"v.9xx", build_var_file(v200_macro)}},
+           {"--check", "g.89s", "my g.89S", "it's.89s", "g.92s", "t.v2k", "v.v2x", "v.9xx"},
            "g.89s: signature-vs-name: is for the TI-92 Plus (**TI92P*), but named for the TI-89 "
-           "(mend: ostrel -ti 89 g.89s)\nmy g.89S: signature-vs-name: is for the Voyage 200 "
-           "(**v200**), but named for the TI-89 (mend: ostrel -n_extcheck -ti 89 " +
+           "(mend: ostrel -q -ti 89 g.89s)\nmy g.89S: "
+           "signature-vs-name: is for the Voyage 200 (**v200**), but named for the TI-89 (mend: "
+           "ostrel -q -n_extcheck -ti 89 " +
                std::string(testing_windows() ? "\"my g.89S\"" : "'my g.89S'") + ")\n"
+           "it's.89s: signature-vs-name: is for the TI-92 Plus (**TI92P*), but named for the TI-89 "
+           "(mend: ostrel -q -ti 89 " +
+               std::string(testing_windows() ? "\"it's.89s\"" : "'it'\\''s.89s'") + ")\n"
            "g.92s: signature-vs-name: is for the TI-89 (**TI89**), but named for the TI-92\n"
            "t.v2k: signature-vs-name: is for the TI-89 (device type 0x98), but named for the "
            "Voyage 200\n",
-           checked(4, 4), 1),
-      show("--check: type-vs-name; a group of one is none", {{"g.89p", sample()}, {"g.89g", sample()}},
-           {"--check", "g.89p", "g.89g"},
-           "g.89p: type-vs-name: holds a string (type 0x0c), whose letter is s, not p\n",
-           checked(2, 1), 1),
+           checked(7, 5), 1),
+      show("--check: type-vs-name, mended by a rename never replacing a file; a group of one is "
+           "none",
+           {{"g.89p", sample()}, {"g.89g", sample()}, {"a.89S", build_var_file(assembly)}},
+           {"--check", "g.89p", "g.89g", "a.89S"},
+           std::string("g.89p: type-vs-name: holds a string (type 0x0c), whose letter is s, not p "
+                       "(mend: ") +
+               (testing_windows() ? "ren g.89p g.89s" : "mv -n -- g.89p g.89s") +
+               ")\na.89S: type-vs-name: holds an assembly program (type 0x21), whose letter is z, "
+               "not s (mend: " +
+               (testing_windows() ? "ren a.89S a.89Z" : "mv -n -- a.89S a.89Z") + ")\n",
+           checked(3, 2), 1),
+      no_mend,
+      show("--mends: the commands alone, one per line",
+           {{"g.89s", signed_as("**TI92P*")}, {"p.89p", sample()}, {"bad.89s", two_wrong_sums}},
+           {"--mends", "g.89s", "p.89p", "bad.89s"},
+           std::string("ostrel -q -ti 89 g.89s\n") +
+               (testing_windows() ? "ren p.89p p.89s\n" : "mv -n -- p.89p p.89s\n"),
+           checked(3, 3), 1),
+      show("-r: the TI-68k files of a folder and of the folders in it, any case, in name order; a "
+           "file given is listed",
+           walked, {"-r", "c", "hello.89s"},
+           show_header + sample_columns + "c" + sep + "B.92p\n" + flash_lines("c" + sep + "a.9xk") +
+               sample_columns + "c" + sep + "b.89S\n" + sample_columns + "c" + sep + "d.89p" + sep +
+               "x.v2s\n" + sample_line,
+           "", 0),
+      walk_with_links,
+      show("--check: every wrong checksum of a file", {{"g.89g", two_wrong_sums}}, {"--check", "g.89g"},
+           "g.89g: checksum: main\\a: wrong checksum (stored 0x0000, computed 0x00a9)\ng.89g: "
+           "checksum: games\\tetris: wrong checksum (stored 0x0000, computed 0x00c5)\ng.89g: "
+           "entries: games\\odd: attribute 0x05 is none of RAM, locked, archived\n",
+           checked(1, 1), 1),
       show("--check: length, cut short or with bytes after its end",
            {{"cut.89s", cut(sample(), 100)}, {"long.89s", patched(sample(), {{110, "xy"}})}},
            {"--check", "cut.89s", "long.89s"},
@@ -315,7 +389,8 @@ TEST(Show, ListsAndReports) {
            "[\n{\"path\":\"g.89s\",\"kind\":\"variable\",\"family\":\"TI-92 Plus\",\"signature\":"
            "\"**TI92P*\"" + sample_json_rest +
                ",\"problems\":[{\"code\":\"signature-vs-name\",\"message\":\"is for the TI-92 Plus "
-           "(**TI92P*), but named for the TI-89\",\"mend\":\"ostrel -ti 89 g.89s\"}]},\n"
+           "(**TI92P*), but named for the TI-89\",\"mend\":\"ostrel -q -ti 89 g.89s\",\"mend_args\":"
+           "[\"ostrel\",\"-q\",\"-ti\",\"89\",\"g.89s\"]}]},\n"
            "{\"path\":\"gone.89s\",\"error\":\"no such file\",\"problems\":[]}\n]\n",
            "ostrel-show: gone.89s: no such file\n" + checked(2, 2), 1),
       show("standard input", {}, {"-"}, show_header + sample_columns + "-\n", "", 0,
@@ -356,6 +431,97 @@ TEST(Show, WindowsStandardInput) {
   }
 }
 
+// The mends of hostile names, run by every POSIX shell (and, from the JSON's mend_args, by a
+// script with no shell), mend exactly the named files: the next round finds nothing left to mend,
+// no other file is touched (decoys named as a shell would misread a name), and it is a no-op.
+TEST(Mends, EveryShellMendsExactlyTheNamedFiles) {
+  POSIX_ONLY("POSIX shells");
+  struct Class {
+    std::string title;
+    std::vector<std::string> names;  // each signed for the TI-92 Plus, named for the TI-89
+  };
+  const Class classes[] = {
+      {"line feeds and controls", {"a\nb.89s", "\n.89s", "\x1b[2J.89s", "\x01\x7f.89s", "t\tb.89s",
+                                   "r\r.89s"}},
+      {"bytes not UTF-8, C1 and invisible characters",
+       {"\xff\xfe.89s", "\xc3.89s", "\xc2\x9b" "1m.89s", "a\xe2\x80\xae.89s", "g\xf3\xa0\x81\x81.89s"}},
+      {"quotes and shell syntax", {"it's.89s", "\"q\".89s", "$HOME.89s", "`id`.89s", "$(id).89s",
+                                   "a\\b.89s", "a;b&c|d>e.89s"}},
+      {"spaces, patterns and a leading dash", {" a.89s", "two  b.89s", "-x.89s", "*.89s", "?[a].89s",
+                                               "~root.89s"}},
+      {"accents and other scripts", {"caf\xc3\xa9.89s", "\xd1\x8d\xd0\xbd.89s", "\xcf\x86.89s"}},
+  };
+  const std::string json_runner =
+      "python3 -c 'import json, os, subprocess, sys\nfor f in json.load(sys.stdin):\n for p in "
+      "f.get(\"problems\", []):\n  if \"mend_args\" in p: subprocess.run([os.fsencode(a) for a in "
+      "p[\"mend_args\"]], check=True)'";
+  const std::vector<std::pair<std::string, std::string>> shells = {
+      {"/usr/bin/dash", "--mends -- \"$@\" | dash"},
+      {"/usr/bin/bash", "--mends -- \"$@\" | bash"},
+      {"/usr/bin/zsh", "--mends -- \"$@\" | zsh"},
+      {"/usr/bin/busybox", "--mends -- \"$@\" | busybox sh"},
+      {"/usr/bin/python3", "--check --json -- \"$@\" | " + json_runner}};
+  VarSpec program = sample_spec();
+  program.type = 0x12;
+  const std::string path = ostrel_binary().parent_path().string() + ":" + std::getenv("PATH");
+  for (const auto& [shell, pipeline] : shells) {
+    if (!std::filesystem::exists(shell)) {
+      std::printf("skipped, not installed: %s\n", shell.c_str());
+      continue;
+    }
+    for (const Class& c : classes) {
+      // Each name mended; a program of type-vs-name renamed; a file as a killed run leaves it (the
+      // new name, the old signature) finished; decoys, named as a shell would misread a name,
+      // untouched.
+      Files before = {{"p.89s", build_var_file(program)}, {"k.v2s", sample()}};
+      Files after = {{"p.89p", build_var_file(program)}, {"k.v2s", signed_as("**TI92P*")}};
+      std::vector<std::string> args = {"-c", "\"$SHOW\" " + pipeline, "sh", "p.89s", "k.v2s"};
+      for (const std::string& name : c.names) {
+        before[name] = signed_as("**TI92P*");
+        after[name] = sample();
+        args.push_back(name);
+        std::string plain;
+        for (const char byte : name) {
+          if (std::isalnum(static_cast<unsigned char>(byte)) || byte == '.') plain += byte;
+        }
+        for (const std::string& decoy : {plain, "$" + name, name.substr(0, name.size() - 4)}) {
+          if (!decoy.empty() && !before.contains(decoy)) before[decoy] = after[decoy] = Bytes{'d'};
+        }
+      }
+      const int files = static_cast<int>(args.size()) - 3;
+      Row round = {shell + ", " + c.title, args, before, "", checked(files, files), 0, after};
+      round.binary = "/bin/sh";
+      round.env = {"SHOW=" + ostrel_show_binary().string(), "PATH=" + path};
+      check(round);
+      round.before = after;
+      round.args[3] = "p.89p";
+      round.err = checked(files, 0);
+      check(round);
+    }
+  }
+}
+
+// On Windows, cmd's for /f runs the mends on names with spaces and % ! & ^ ', as the manual
+// shows it (in a batch file). (wine's cmd reads the command's output in no UTF-8 code page, and
+// runs none of its own commands such as ren from a for /f: the bytes of those mends are checked
+// above.)
+TEST(Mends, CmdRunsTheMendsOnWindows) {
+  if (!testing_windows()) GTEST_SKIP() << "Windows only";
+  Files before = {{"mend.cmd", {}}}, after;
+  const std::string script = "@chcp 65001 >nul\r\n@for /f \"delims=\" %%m in ('ostrel-show --mends "
+                             "-r .') do @%%m\r\n";
+  before["mend.cmd"] = after["mend.cmd"] = Bytes(script.begin(), script.end());
+  for (const std::string name : {"two b.89s", "50% off.89s", "a!b.89s", "a&b.89s", "a^b.89s",
+                                 "it's.89s", "%PATH%.89s"}) {
+    before[name] = signed_as("**TI92P*");
+    after[name] = sample();
+  }
+  Row row = {"cmd's for /f", {"/c", "mend.cmd"}, before, "", checked(7, 7), 0, after};
+  row.binary = "cmd.exe";
+  row.env = {"WINEPATH=" + ostrel_binary().parent_path().string()};
+  check(row);
+}
+
 // A path that is not UTF-8 comes back byte for byte from the JSON through Python's os.fsencode.
 TEST(Show, JsonPathsComeBackThroughPython) {
   POSIX_ONLY("bytes that are not UTF-8");
@@ -384,7 +550,7 @@ TEST(Show, HelpGoesToStandardOutput) {
     ScratchDir dir;
     const Outcome run =
         run_program({.args = args, .cwd = dir.path(), .binary = ostrel_show_binary()});
-    EXPECT_TRUE(run.out.starts_with("Usage: ostrel-show [--json] [--check] [--] FILE...\n"))
+    EXPECT_TRUE(run.out.starts_with("Usage: ostrel-show [--json] [--check | --mends] [-r] [--] FILE...\n"))
         << run.out;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.status, 0);

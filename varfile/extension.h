@@ -37,6 +37,20 @@ inline constexpr std::array<TypeLetter, 18> type_letters = {{
 /// The letter that names `type`, or none for a type without one.
 std::optional<char> type_letter(std::uint8_t type);
 
+/// What a file name's extension says of a TI-68k file, upper and lower case alike: its device
+/// prefix ("89", "9x", "v2" or "92") and type letter in lower case, whether a type has that
+/// letter, and whether ostrel takes the extension as it is.
+struct Ti68kExtension {
+  std::string prefix;
+  char letter;
+  bool type_letter;
+  bool known;
+};
+
+/// The TI-68k extension of `path`: a device prefix and a letter, any case (game.89P); none for a
+/// name without one.
+std::optional<Ti68kExtension> ti68k_extension(std::string_view path);
+
 /// True when `code` is exactly one of the device codes.
 bool is_device_code(std::string_view code);
 

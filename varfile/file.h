@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ostrel {
 
@@ -123,6 +124,17 @@ struct LoadedNames {
 /// size limit holds for what is read after any wait; no more is ever read.
 LoadError load_file(const char* path, std::string& buffer, std::chrono::steady_clock::time_point give_up,
                     LoadedNames& names);
+
+/// One name in a folder, and what it names, as read_folder() finds it.
+struct FolderEntry {
+  enum class Kind { folder, link, other };  // a symbolic link (or, on Windows, any reparse point)
+  std::string name;                         // is never followed to a folder
+  Kind kind;
+};
+
+/// The names in the folder `path`, but "." and "..", in the order of their bytes; none, with
+/// `error` saying why, where it cannot be read (not_regular where `path` is not a folder).
+std::optional<std::vector<FolderEntry>> read_folder(const char* path, LoadError& error);
 
 /// Reads all of standard input into `buffer`, as for a file.
 LoadError load_standard_input(std::string& buffer);

@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -431,6 +432,37 @@ LoadError load_file(const char* path, std::string& buffer, Clock::time_point giv
     ::close(fd);
     return error;
   }
+}
+
+std::optional<std::vector<FolderEntry>> read_folder(const char* path, LoadError& error) {
+  DIR* folder = ::opendir(path);
+  if (folder == nullptr) {
+    error = errno == ENOTDIR ? LoadError::not_regular : open_error();
+    return std::nullopt;
+  }
+  std::vector<FolderEntry> entries;
+  errno = 0;
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    unsigned char type = entry->d_type;
+    struct stat info;
+    if (type == DT_UNKNOWN && ::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+      type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISLNK(info.st_mode) ? DT_LNK : DT_REG;
+    }
+    entries.push_back({std::string(name), type == DT_DIR   ? FolderEntry::Kind::folder
+                                          : type == DT_LNK ? FolderEntry::Kind::link
+                                                           : FolderEntry::Kind::other});
+  }
+  const int why = errno;
+  ::closedir(folder);
+  if (why != 0) {
+    error = LoadError::read_failed;
+    return std::nullopt;
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return entries;
 }
 
 LoadError load_standard_input(std::string& buffer) {

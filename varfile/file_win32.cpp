@@ -335,6 +335,44 @@ LoadError load_file(const char* path, std::string& buffer, Clock::time_point giv
   }
 }
 
+std::optional<std::vector<FolderEntry>> read_folder(const char* path, LoadError& error) {
+  const std::wstring wide = widen_path(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (wide.empty() || attributes == INVALID_FILE_ATTRIBUTES) {
+    error = LoadError::not_found;
+    return std::nullopt;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    error = LoadError::not_regular;
+    return std::nullopt;
+  }
+  WIN32_FIND_DATAW found;
+  const HANDLE search = ::FindFirstFileExW((wide + L"\\*").c_str(), FindExInfoBasic, &found,
+                                           FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) {
+    error = ::GetLastError() == ERROR_ACCESS_DENIED ? LoadError::access_denied : LoadError::read_failed;
+    return std::nullopt;
+  }
+  std::vector<FolderEntry> entries;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), utf8.data(), size,
+                          nullptr, nullptr);
+    const DWORD kind = found.dwFileAttributes;
+    entries.push_back({std::move(utf8), (kind & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FolderEntry::Kind::link
+                                        : (kind & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FolderEntry::Kind::folder
+                                                                                   : FolderEntry::Kind::other});
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return entries;
+}
+
 LoadError load_standard_input(std::string& buffer) {
   const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
   if (input == nullptr || input == INVALID_HANDLE_VALUE) return LoadError::read_failed;
