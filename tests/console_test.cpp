@@ -46,20 +46,20 @@ TEST(Console, KeepsOrderAcrossStreamsAndSizes) {
   ::close(fds[0]);
 }
 
-// Each class of what shows escaped, byte by byte, at its edges; and characters that show as they
-// are: everything beyond ASCII where the terminal shows ASCII alone.
+// Each class of what shows escaped, byte by byte, at its edges: C0, DEL, C1 (then NBSP, seen),
+// bytes not UTF-8 (a surrogate's too), ignorable (U+034F, a Hangul filler), format (U+2066,
+// U+206F), line and paragraph separators, tags; then characters that show as they are; and, where
+// the terminal shows ASCII alone, everything beyond it.
 TEST(Display, EscapesWhatATerminalActsOnOrNoReaderSees) {
   const std::pair<std::string, std::string> utf8_cases[] = {
-      {"a\x01\x1f ", "a\\x01\\x1f "},                            // C0
-      {"~\x7f", "~\\x7f"},                                        // DEL
-      {"\xc2\x80\xc2\x9f\xc2\xa0", "\\xc2\\x80\\xc2\\x9f\xc2\xa0"},  // C1, then NBSP
-      {"\xff\xc3(\xed\xa0\x80", "\\xff\\xc3(\\xed\\xa0\\x80"},        // not UTF-8, a surrogate
-      {"\xcd\x8f\xe3\x85\xa4", "\\xcd\\x8f\\xe3\\x85\\xa4"},            // ignorable: U+034F, a filler
-      {"\xe2\x81\xa6\xe2\x81\xaf", "\\xe2\\x81\\xa6\\xe2\\x81\\xaf"},  // format: U+2066, U+206F
-      {"\xe2\x80\xa8\xe2\x80\xa9", "\\xe2\\x80\\xa8\\xe2\\x80\\xa9"},  // line, paragraph separators
-      {"\xf3\xa0\x80\x80\xf3\xa0\xbf\xbf", "\\xf3\\xa0\\x80\\x80\\xf3\\xa0\\xbf\\xbf"},  // tags
-      {"\xc3\xa9\xe2\x80\x8a\xf0\x9f\x98\x80", "\xc3\xa9\xe2\x80\x8a\xf0\x9f\x98\x80"},  // seen
-  };
+      {"a\x01\x1f ", "a\\x01\\x1f "}, {"~\x7f", "~\\x7f"},
+      {"\xc2\x80\xc2\x9f\xc2\xa0", "\\xc2\\x80\\xc2\\x9f\xc2\xa0"},
+      {"\xff\xc3(\xed\xa0\x80", "\\xff\\xc3(\\xed\\xa0\\x80"},
+      {"\xcd\x8f\xe3\x85\xa4", "\\xcd\\x8f\\xe3\\x85\\xa4"},
+      {"\xe2\x81\xa6\xe2\x81\xaf", "\\xe2\\x81\\xa6\\xe2\\x81\\xaf"},
+      {"\xe2\x80\xa8\xe2\x80\xa9", "\\xe2\\x80\\xa8\\xe2\\x80\\xa9"},
+      {"\xf3\xa0\x80\x80\xf3\xa0\xbf\xbf", "\\xf3\\xa0\\x80\\x80\\xf3\\xa0\\xbf\\xbf"},
+      {"\xc3\xa9\xe2\x80\x8a\xf0\x9f\x98\x80", "\xc3\xa9\xe2\x80\x8a\xf0\x9f\x98\x80"}};
   for (const auto& [text, shown] : utf8_cases) {
     std::string out;
     append_shown(out, text, Charset::utf8);

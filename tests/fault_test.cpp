@@ -427,30 +427,22 @@ TEST(ConsoleStreams, ClosedOrAbandoned) {
 TEST(ConsoleStreams, PathsAndValuesOnATerminal) {
   POSIX_ONLY("a pseudo-terminal");
   if (!std::filesystem::exists("/usr/bin/script")) GTEST_SKIP() << "script is not installed";
-  struct Case {
-    std::string args, name, locale, out;
-  };
-  const std::string on_terminal = "Ostrel " OSTREL_VERSION
-                                  " - command line tool to set TI68k variable file properties\r\n"
-                                  "Copyright (C) the ostrel authors, released 2026-12-08\r\n";
-  const Case cases[] = {
-      {"-q -d a \"$NAME\"", "\x1b[2J\x1b]0;t\a.89p", "C.UTF-8",
-       "\r\nERROR: Cannot open inputfile \\x1b[2J\\x1b]0;t\\x07.89p!\r\n"},
-      {"-fi \"$NAME\" f.89p", "\x1b[2J\xE2\x80\xAE", "C.UTF-8",
-       on_terminal + "\r\nWARNING: <filename> holds a character the calculator lacks. Written as "
-                     "UTF-8!\r\nTask 01: On-calc filename set to '\\x1b[2J\\xe2\\x80\\xae'.\r\n"},
-      {"-q \"$NAME\"", "\xC3\x9B[2J.89p", "en_US.ISO-8859-1",
-       "\r\nERROR: Cannot open inputfile \\xc3\\x9b[2J.89p!\r\n"},
-  };
-  for (const Case& c : cases) {
+  const std::string task = banner + lacking("<filename>") + "\nTask 01: On-calc filename set to '";
+  const std::vector<std::vector<std::string>> cases = {  // arguments, name, locale, output
+      {"-q -d a \"$NAME\"", "\x1b[2J\x1b]0;t\a.89p", "C.UTF-8", cannot_open("\\x1b[2J\\x1b]0;t\\x07.89p")},
+      {"-fi \"$NAME\" f.89p", "\x1b[2J\xE2\x80\xAE", "C.UTF-8", task + "\\x1b[2J\\xe2\\x80\\xae'.\n"},
+      {"-q \"$NAME\"", "\xC3\x9B[2J.89p", "en_US.ISO-8859-1", cannot_open("\\xc3\\x9b[2J.89p")}};
+  for (const std::vector<std::string>& c : cases) {
     ScratchDir dir;
     write_bytes(dir / "f.89p", build_var_file({}));
-    const Outcome r = run_program({.args = {"-qec", "exec \"$OSTREL\" " + c.args, "/dev/null"},
+    const Outcome r = run_program({.args = {"-qec", "exec \"$OSTREL\" " + c[0], "/dev/null"},
                                    .cwd = dir.path(),
                                    .binary = "/usr/bin/script",
-                                   .env = {"OSTREL=" + ostrel_binary().string(), "NAME=" + c.name,
-                                           "LC_ALL=" + c.locale, "SHELL=/bin/sh"}});
-    EXPECT_EQ(r.out, c.out) << c.args;
+                                   .env = {"OSTREL=" + ostrel_binary().string(), "NAME=" + c[1],
+                                           "LC_ALL=" + c[2], "SHELL=/bin/sh"}});
+    std::string out;  // the terminal ends each line with a carriage return
+    for (const char byte : c[3]) out += byte == '\n' ? "\r\n" : std::string(1, byte);
+    EXPECT_EQ(r.out, out) << c[0];
   }
 }
 
@@ -540,20 +532,16 @@ TEST(Permission, ReadOnlyFolderFailsTheRename) {
 TEST(Permission, StickyFolderOfAnotherUser) {
   POSIX_ONLY("permission bits, dropping to another user");
   ScratchDir dir;
-  std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
-  std::filesystem::create_directory(dir / "shared");
-  std::filesystem::permissions(dir / "shared", std::filesystem::perms(01777));
-  const Bytes original = build_var_file({});
-  write_bytes(dir / "shared/game.89p", original);
-  std::filesystem::permissions(dir / "shared/game.89p", std::filesystem::perms(0666));
-  Invocation inv{{"-q", "-ti", "v2", "game.89p"}, dir / "shared"};
+  std::filesystem::permissions(dir.path(), std::filesystem::perms(01777));
+  write_bytes(dir / "game.89p", build_var_file({}));
+  std::filesystem::permissions(dir / "game.89p", std::filesystem::perms(0666));
+  Invocation inv{{"-q", "-ti", "v2", "game.89p"}, dir.path()};
   ScratchDir binary_dir;
   if (::geteuid() != 0 || !unprivileged(inv, binary_dir)) GTEST_SKIP() << "cannot run as another user";
   UNDER_STRACE(generic, inv, {"-e", "inject=renameat2:error=EINVAL"});
-  const Outcome r = run_program(*generic);
-  EXPECT_EQ(r.err, cannot_rename("game.89p", "game.v2p"));
-  EXPECT_EQ(list_dir(dir / "shared"), std::vector<std::string>{"game.89p"});
-  EXPECT_EQ(read_bytes(dir / "shared/game.89p"), original);
+  EXPECT_EQ(run_program(*generic).err, cannot_rename("game.89p", "game.v2p"));
+  EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.89p"});
+  EXPECT_EQ(read_bytes(dir / "game.89p"), build_var_file({}));
 }
 
 // With both streams on one pipe, messages arrive in the order the run produced them.

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -85,12 +87,27 @@ Row show(std::string title, Files files, std::vector<std::string> args, std::str
 // The sample under another signature.
 Bytes signed_as(const std::string& signature) { return patched(sample(), {{0, signature}}); }
 
-// The lines of flash() at `path`.
+// The line of flash()'s application at `path`, its data `size` bytes long; flash()'s lines.
+std::string application_line(const std::string& path, char size = '4') {
+  return std::string("TI-89       tetris             0x24 application       Flash               ") +
+         size + "  -         revision 2.09, 2004-03-15                   " + path + "\n";
+}
 std::string flash_lines(const std::string& path) {
   return "TI-89       lic                0x3e licence           Flash               4  -         "
-         "revision 10.00, 2004-03-15                  " + path + "\n"
-         "TI-89       tetris             0x24 application       Flash               4  -         "
-         "revision 2.09, 2004-03-15                   " + path + "\n";
+         "revision 10.00, 2004-03-15                  " + path + "\n" + application_line(path);
+}
+
+// A signature-vs-name line of --check: `path` signed for `family` (`signature`), named for the
+// TI-89; `tail` says how it is mended, or why not.
+std::string for_89(const std::string& path, const std::string& family, const std::string& signature,
+                   const std::string& tail) {
+  return path + ": signature-vs-name: is for the " + family + " (" + signature +
+         "), but named for the TI-89" + tail + "\n";
+}
+
+// `posix` where Windows is not under test, `windows` where it is.
+std::string per_system(const std::string& posix, const std::string& windows) {
+  return testing_windows() ? windows : posix;
 }
 
 // ostrel-show --check's last line.
@@ -120,6 +137,8 @@ TEST(Show, ListsAndReports) {
                         {"\xC3\xA9.89s"}, show_header + sample_columns + "\xC3\xA9.89s\n", "", 0,
                         Stream::captured, {}, "the locale of a POSIX system");
   glibc_utf8.env = {"LC_ALL=", "LC_CTYPE=", "LANG=en_US.utf8"};
+  std::string no_destination = sample_json_fields;
+  no_destination.replace(no_destination.find("0,\"destination\":\"RAM\""), 21, "5,\"destination\":null");
   FlashPartSpec other_family, no_data;
   other_family.device_type = 0x73;
   no_data.data = {};
@@ -128,7 +147,7 @@ TEST(Show, ListsAndReports) {
   v200_macro.type = 0x14;
   assembly.type = 0x21;
   const Bytes two_wrong_sums = patched(group(), {{156, zeros(1)}, {166, zeros(1)}});
-  const std::string sep = testing_windows() ? "\\" : "/";
+  const std::string sep = per_system("/", "\\");
   const Files walked = {{"hello.89s", sample()}, {"c/", {}}, {"c/b.89S", sample()},
                         {"c/a.9xk", flash()}, {"c/notes.txt", sample()}, {"c/d.89p/", {}},
                         {"c/d.89p/x.v2s", sample()}, {"c/B.92p", sample()}};
@@ -147,17 +166,12 @@ TEST(Show, ListsAndReports) {
                      {{"x.v2s", signed_as("**TI92P*")}, {"y.89s", link_to("x.v2s")},
                       {"z.89s", hard_link_to("x.v2s")}},
                      {"--check", "y.89s", "z.89s"},
-                     "y.89s: signature-vs-name: is for the TI-92 Plus (**TI92P*), but named for the "
-                     "TI-89 (no mend: a symbolic link, whose own name may be for another device)\n"
-                     "z.89s: signature-vs-name: is for the TI-92 Plus (**TI92P*), but named for the "
-                     "TI-89 (no mend: the file has another name, which may be for another device)\n",
+                     for_89("y.89s", "TI-92 Plus", "**TI92P*",
+                            " (no mend: a symbolic link, whose own name may be for another device)") +
+                         for_89("z.89s", "TI-92 Plus", "**TI92P*", " (no mend: the file has another "
+                                "name, which may be for another device)"),
                      checked(2, 2), 1, Stream::captured, {}, "symbolic links");
   no_mend.after["z.89s"] = signed_as("**TI92P*");
-  VarSpec quoted = sample_spec();
-  quoted.comment = "\"a\"";
-  Row no_input = show("no standard input at all: a failure, not an empty file", {}, {"-"}, "",
-                      "ostrel-show: -: cannot be read\n", 1);
-  no_input.input_closed = true;
   Row in_c_locale = show("outside a UTF-8 locale, every byte beyond ASCII escaped",
                          {{"odd.89p", odd_bytes()}, {"\xC3\xA9.89p", sample()}},
                          {"odd.89p", "\xC3\xA9.89p"},
@@ -203,18 +217,9 @@ TEST(Show, ListsAndReports) {
            "", 0),
       in_c_locale,
       glibc_utf8,
-      no_input,
-      show("a comment holding quotes: each escaped, the columns in line",
-           {{"q.89s", build_var_file(quoted)}}, {"q.89s"},
-           show_header + "TI-89       main\\hello         0x0c string            RAM                22  ok"
-                         "        \"\\x22a\\x22\"                                 q.89s\n",
-           "", 0),
       show("an attribute without a name in JSON: its destination null",
-           {{"o.89y", build_var_file(variable("main", "odd", 0x1C, 5, {}))}}, {"--json", "o.89y"},
-           "[\n{\"path\":\"o.89y\",\"kind\":\"variable\",\"family\":\"TI-89\",\"signature\":"
-           "\"**TI89**\",\"folder\":\"main\",\"comment\":\"\",\"variables\":[{\"folder\":\"main\","
-           "\"name\":\"odd\",\"type\":28,\"type_name\":\"other\",\"attribute\":5,"
-           "\"destination\":null,\"size\":2,\"checksum_ok\":true}]}\n]\n",
+           {{"o.89s", patched(sample(), {{73, "\x05"}})}}, {"--json", "o.89s"},
+           "[\n{\"path\":\"o.89s\"," + no_destination + "\n]\n",
            "", 0),
       show("the same characters in JSON, no control character raw", {{"odd.89p", odd_bytes()}},
            {"--json", "odd.89p"},
@@ -279,13 +284,8 @@ TEST(Show, ListsAndReports) {
                sample_json_fields + "\n]\n",
            "",
            0, Stream::captured, {}, "bytes that are not UTF-8"),
-      show("a Flash file: a line per part", {{"t.89k", flash()}}, {"t.89k"},
-           show_header +
-               "TI-89       lic                0x3e licence           Flash               4  -    "
-               "     revision 10.00, 2004-03-15                  t.89k\n"
-               "TI-89       tetris             0x24 application       Flash               4  -    "
-               "     revision 2.09, 2004-03-15                   t.89k\n",
-           "", 0),
+      show("a Flash file: a line per part, a revision of 10 or more", {{"t.89k", flash()}}, {"t.89k"},
+           show_header + flash_lines("t.89k"), "", 0),
       refused("a Flash file cut short in a part's data", cut(flash(), 80), truncated),
       refused("a Flash file cut short in a part's header", cut(flash(), 100), truncated),
       refused("a Flash file for another family", patched(flash(), {{48, "\x73"}}),
@@ -293,12 +293,7 @@ TEST(Show, ListsAndReports) {
       refused("a later Flash part for another family", build_flash_file({{}, other_family}),
               "not a TI-68k Flash file"),
       show("a last Flash part with no data", {{"t.89k", build_flash_file({{}, no_data})}}, {"t.89k"},
-           show_header +
-               "TI-89       tetris             0x24 application       Flash               4  -    "
-               "     revision 2.09, 2004-03-15                   t.89k\n"
-               "TI-89       tetris             0x24 application       Flash               0  -    "
-               "     revision 2.09, 2004-03-15                   t.89k\n",
-           "", 0),
+           show_header + application_line("t.89k") + application_line("t.89k", '0'), "", 0),
       refused("an empty file", {}, not_variable_file),
       refused("not a variable file", Bytes(100, 'x'), not_variable_file),
       refused("cut inside the header", cut(sample(), 70), truncated),
@@ -326,15 +321,12 @@ TEST(Show, ListsAndReports) {
             {"t.v2k", flash()}, {"v.v2x", build_var_file(v200_macro)},
             {"v.9xx", build_var_file(v200_macro)}},
            {"--check", "g.89s", "my g.89S", "it's.89s", "g.92s", "t.v2k", "v.v2x", "v.9xx"},
-           "g.89s: signature-vs-name: is for the TI-92 Plus (**TI92P*), but named for the TI-89 "
-           "(mend: ostrel -q -ti 89 g.89s)\nmy g.89S: "
-           "signature-vs-name: is for the Voyage 200 (**v200**), but named for the TI-89 (mend: "
-           "ostrel -q -n_extcheck -ti 89 " +
-               std::string(testing_windows() ? "\"my g.89S\"" : "'my g.89S'") + ")\n"
-           "it's.89s: signature-vs-name: is for the TI-92 Plus (**TI92P*), but named for the TI-89 "
-           "(mend: ostrel -q -ti 89 " +
-               std::string(testing_windows() ? "\"it's.89s\"" : "'it'\\''s.89s'") + ")\n"
-           "g.92s: signature-vs-name: is for the TI-89 (**TI89**), but named for the TI-92\n"
+           for_89("g.89s", "TI-92 Plus", "**TI92P*", " (mend: ostrel -q -ti 89 g.89s)") +
+               for_89("my g.89S", "Voyage 200", "**v200**", " (mend: ostrel -q -n_extcheck -ti 89 " +
+                      per_system("'my g.89S'", "\"my g.89S\"") + ")") +
+               for_89("it's.89s", "TI-92 Plus", "**TI92P*",
+                      " (mend: ostrel -q -ti 89 " + per_system("'it'\\''s.89s'", "\"it's.89s\"") + ")") +
+               "g.92s: signature-vs-name: is for the TI-89 (**TI89**), but named for the TI-92\n"
            "t.v2k: signature-vs-name: is for the TI-89 (device type 0x98), but named for the "
            "Voyage 200\n",
            checked(7, 5), 1),
@@ -342,19 +334,16 @@ TEST(Show, ListsAndReports) {
            "none",
            {{"g.89p", sample()}, {"g.89g", sample()}, {"a.89S", build_var_file(assembly)}},
            {"--check", "g.89p", "g.89g", "a.89S"},
-           std::string("g.89p: type-vs-name: holds a string (type 0x0c), whose letter is s, not p "
-                       "(mend: ") +
-               (testing_windows() ? "ren g.89p g.89s" : "mv -n -- g.89p g.89s") +
-               ")\na.89S: type-vs-name: holds an assembly program (type 0x21), whose letter is z, "
-               "not s (mend: " +
-               (testing_windows() ? "ren a.89S a.89Z" : "mv -n -- a.89S a.89Z") + ")\n",
+           "g.89p: type-vs-name: holds a string (type 0x0c), whose letter is s, not p (mend: " +
+               per_system("mv -n -- g.89p g.89s", "ren g.89p g.89s") + ")\na.89S: type-vs-name: "
+               "holds an assembly program (type 0x21), whose letter is z, not s (mend: " +
+               per_system("mv -n -- a.89S a.89Z", "ren a.89S a.89Z") + ")\n",
            checked(3, 2), 1),
       no_mend,
       show("--mends: the commands alone, one per line",
            {{"g.89s", signed_as("**TI92P*")}, {"p.89p", sample()}, {"bad.89s", two_wrong_sums}},
            {"--mends", "g.89s", "p.89p", "bad.89s"},
-           std::string("ostrel -q -ti 89 g.89s\n") +
-               (testing_windows() ? "ren p.89p p.89s\n" : "mv -n -- p.89p p.89s\n"),
+           "ostrel -q -ti 89 g.89s\n" + per_system("mv -n -- p.89p p.89s\n", "ren p.89p p.89s\n"),
            checked(3, 3), 1),
       show("-r: the TI-68k files of a folder and of the folders in it, any case, in name order; a "
            "file given is listed",
@@ -431,71 +420,51 @@ TEST(Show, WindowsStandardInput) {
   }
 }
 
-// The mends of hostile names, run by every POSIX shell (and, from the JSON's mend_args, by a
-// script with no shell), mend exactly the named files: the next round finds nothing left to mend,
-// no other file is touched (decoys named as a shell would misread a name), and it is a no-op.
+// The mends of hostile names, run by every POSIX shell, and from the JSON's mend_args by a script
+// with no shell, mend exactly the named files, once: a second round finds nothing to mend and
+// changes nothing; decoys, named as a shell would misread a name, stay as they were.
 TEST(Mends, EveryShellMendsExactlyTheNamedFiles) {
   POSIX_ONLY("POSIX shells");
-  struct Class {
-    std::string title;
-    std::vector<std::string> names;  // each signed for the TI-92 Plus, named for the TI-89
-  };
-  const Class classes[] = {
-      {"line feeds and controls", {"a\nb.89s", "\n.89s", "\x1b[2J.89s", "\x01\x7f.89s", "t\tb.89s",
-                                   "r\r.89s"}},
-      {"bytes not UTF-8, C1 and invisible characters",
-       {"\xff\xfe.89s", "\xc3.89s", "\xc2\x9b" "1m.89s", "a\xe2\x80\xae.89s", "g\xf3\xa0\x81\x81.89s"}},
-      {"quotes and shell syntax", {"it's.89s", "\"q\".89s", "$HOME.89s", "`id`.89s", "$(id).89s",
-                                   "a\\b.89s", "a;b&c|d>e.89s"}},
-      {"spaces, patterns and a leading dash", {" a.89s", "two  b.89s", "-x.89s", "*.89s", "?[a].89s",
-                                               "~root.89s"}},
-      {"accents and other scripts", {"caf\xc3\xa9.89s", "\xd1\x8d\xd0\xbd.89s", "\xcf\x86.89s"}},
-  };
-  const std::string json_runner =
-      "python3 -c 'import json, os, subprocess, sys\nfor f in json.load(sys.stdin):\n for p in "
-      "f.get(\"problems\", []):\n  if \"mend_args\" in p: subprocess.run([os.fsencode(a) for a in "
-      "p[\"mend_args\"]], check=True)'";
-  const std::vector<std::pair<std::string, std::string>> shells = {
-      {"/usr/bin/dash", "--mends -- \"$@\" | dash"},
-      {"/usr/bin/bash", "--mends -- \"$@\" | bash"},
-      {"/usr/bin/zsh", "--mends -- \"$@\" | zsh"},
-      {"/usr/bin/busybox", "--mends -- \"$@\" | busybox sh"},
-      {"/usr/bin/python3", "--check --json -- \"$@\" | " + json_runner}};
+  const std::vector<std::vector<std::string>> classes = {  // signed for the TI-92 Plus
+      {"a\nb.89s", "\n.89s", "\x1b[2J.89s", "\x01\x7f.89s", "t\tb.89s", "r\r.89s"},  // controls
+      {"\xff\xfe.89s", "\xc3.89s", "\xc2\x9b" "1m.89s", "a\xe2\x80\xae.89s", "\xf3\xa0\x81\x81.89s"},
+      {"it's.89s", "\"q\".89s", "$HOME.89s", "`id`.89s", "$(id).89s", "a\\b.89s", "a;b&c|d>e.89s"},
+      {" a.89s", "two  b.89s", "-x.89s", "*.89s", "?[a].89s", "~root.89s"},  // spaces, patterns
+      {"caf\xc3\xa9.89s", "\xd1\x8d\xd0\xbd.89s", "\xcf\x86.89s"}};        // other scripts
+  const std::string json = "python3 -c 'import json, os, subprocess, sys\nfor f in json.load(sys."
+                           "stdin):\n for p in f.get(\"problems\", []):\n  if \"mend_args\" in p: "
+                           "subprocess.run([os.fsencode(a) for a in p[\"mend_args\"]], check=True)'";
   VarSpec program = sample_spec();
   program.type = 0x12;
-  const std::string path = ostrel_binary().parent_path().string() + ":" + std::getenv("PATH");
-  for (const auto& [shell, pipeline] : shells) {
-    if (!std::filesystem::exists(shell)) {
-      std::printf("skipped, not installed: %s\n", shell.c_str());
-      continue;
-    }
-    for (const Class& c : classes) {
-      // Each name mended; a program of type-vs-name renamed; a file as a killed run leaves it (the
-      // new name, the old signature) finished; decoys, named as a shell would misread a name,
-      // untouched.
+  for (const std::string shell : {"dash", "bash", "zsh", "busybox", "python3"}) {
+    if (!std::filesystem::exists("/usr/bin/" + shell)) continue;
+    const std::string run = shell == "python3" ? "--check --json -- \"$@\" | " + json
+                                               : "--mends -- \"$@\" | " + shell +
+                                                     (shell == "busybox" ? " sh" : "");
+    for (const std::vector<std::string>& names : classes) {
+      // Besides, a program named for a string, renamed; a file as a run killed between its rename
+      // and its writes leaves it (the new name, the old signature), finished.
       Files before = {{"p.89s", build_var_file(program)}, {"k.v2s", sample()}};
       Files after = {{"p.89p", build_var_file(program)}, {"k.v2s", signed_as("**TI92P*")}};
-      std::vector<std::string> args = {"-c", "\"$SHOW\" " + pipeline, "sh", "p.89s", "k.v2s"};
-      for (const std::string& name : c.names) {
+      std::vector<std::string> args = {"-c", "\"$SHOW\" " + run, "sh", "p.89s", "k.v2s"};
+      for (const std::string& name : names) {
         before[name] = signed_as("**TI92P*");
         after[name] = sample();
         args.push_back(name);
-        std::string plain;
-        for (const char byte : name) {
-          if (std::isalnum(static_cast<unsigned char>(byte)) || byte == '.') plain += byte;
-        }
+        std::string plain;  // the name without the bytes a shell may drop
+        std::copy_if(name.begin(), name.end(), std::back_inserter(plain),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '.'; });
         for (const std::string& decoy : {plain, "$" + name, name.substr(0, name.size() - 4)}) {
           if (!decoy.empty() && !before.contains(decoy)) before[decoy] = after[decoy] = Bytes{'d'};
         }
       }
       const int files = static_cast<int>(args.size()) - 3;
-      Row round = {shell + ", " + c.title, args, before, "", checked(files, files), 0, after};
+      Row round = {shell + ": " + names.front(), args, before, "", checked(files, files), 0, after};
       round.binary = "/bin/sh";
-      round.env = {"SHOW=" + ostrel_show_binary().string(), "PATH=" + path};
+      round.env = {"SHOW=" + ostrel_show_binary().string(),
+                   "PATH=" + ostrel_binary().parent_path().string() + ":" + std::getenv("PATH")};
       check(round);
-      round.before = after;
-      round.args[3] = "p.89p";
-      round.err = checked(files, 0);
+      round.before = after, round.args[3] = "p.89p", round.err = checked(files, 0);
       check(round);
     }
   }

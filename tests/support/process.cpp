@@ -48,7 +48,6 @@ void set_stream(int fd, Stream stream, int pipe_fd) {
                         int out_fd, int err_fd) {
   if (::chdir(inv.cwd.c_str()) != 0) ::_exit(126);
   if (in_fd >= 0) ::dup2(in_fd, 0);
-  if (inv.input_closed) ::close(0);
   set_stream(1, inv.out, out_fd);
   set_stream(2, inv.err, err_fd);
   ::signal(SIGPIPE, SIG_DFL);  // as a shell leaves it, whatever the test runner does

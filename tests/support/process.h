@@ -55,7 +55,6 @@ struct Invocation {
   int timeout_ms = 20000;
   std::filesystem::path binary = ostrel_binary();  // the program to run
   std::optional<std::string> input = {};  // standard input, from a pipe; the test's own if none
-  bool input_closed = false;              // no standard input at all
   // Variables set for the run, NAME=value, over the test's own environment. Unless they say
   // otherwise, a program of this build runs in a UTF-8 locale (LC_ALL=C.UTF-8).
   std::vector<std::string> env = {};

@@ -78,7 +78,6 @@ void check(const Row& row) {
   run.file_size_limit = row.file_size_limit;
   run.binary = row.binary;
   run.input = row.input;
-  run.input_closed = row.input_closed;
   run.env = row.env;
   if (!row.strace.empty()) {
     const std::optional<Invocation> traced = under_strace(run, row.strace);

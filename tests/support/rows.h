@@ -42,7 +42,6 @@ struct Row {
   std::string posix_only = {};  // why the row is skipped when Windows is under test
   std::filesystem::path binary = ostrel_binary();
   std::optional<std::string> input = {};  // standard input
-  bool input_closed = false;
   std::vector<std::string> env = {};      // NAME=value, set for the run
   std::vector<std::string> strace = {};   // run under strace with these options (skipped without)
 };
