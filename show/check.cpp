@@ -64,8 +64,8 @@ std::optional<std::string> quoted(std::string_view word) {
     quoted += "\"$(printf '";
     for (bool piece = true; piece; ++i) {
       const auto byte = static_cast<std::uint8_t>(word[i]);
-      quoted += {'\\', static_cast<char>('0' + (byte >> 6)), static_cast<char>('0' + (byte >> 3 & 7)),
-                 static_cast<char>('0' + (byte & 7))};
+      quoted += {'\\', static_cast<char>('0' + (byte >> 6)),
+                 static_cast<char>('0' + (byte >> 3 & 7)), static_cast<char>('0' + (byte & 7))};
       const Utf8Char next = i + 1 < word.size() ? utf8_char_at(word, i + 1) : Utf8Char{0, 1};
       piece = i + 1 < word.size() && (byte == '\n' || next.length == 0 || is_unseen(next.code));
     }
@@ -105,9 +105,9 @@ void check_signature(std::string_view path, const std::optional<Ti68kExtension>&
                      std::string_view family, std::string_view mark, const LoadedNames* names,
                      std::vector<Problem>& problems) {
   if (!says || fits(says->prefix, family)) return;
-  Problem problem{show_msg::code_signature,
-                  format_message(show_msg::signature_vs_name,
-                                 {family, mark, family_named(says->prefix)})};
+  Problem problem{
+      show_msg::code_signature,
+      format_message(show_msg::signature_vs_name, {family, mark, family_named(says->prefix)})};
   if (names != nullptr && says->prefix != "92") {
     if (names->symbolic_link) {
       problem.no_mend = show_msg::no_mend_link;
@@ -131,15 +131,15 @@ void check_type(std::string_view path, const std::optional<Ti68kExtension>& says
   const std::optional<char> letter = type_letter(type);
   if (!letter || *letter == says->letter) return;
   const std::string_view name = type_name(type);
-  Problem problem{show_msg::code_type,
-                  format_message(show_msg::type_vs_name,
-                                 {std::string_view("aeiou").find(name[0]) == std::string_view::npos
-                                      ? "a"
-                                      : "an",
-                                  name, hex(type), std::string(1, *letter),
-                                  std::string(1, says->letter)})};
+  Problem problem{
+      show_msg::code_type,
+      format_message(
+          show_msg::type_vs_name,
+          {std::string_view("aeiou").find(name[0]) == std::string_view::npos ? "a" : "an", name,
+           hex(type), std::string(1, *letter), std::string(1, says->letter)})};
   std::string renamed(path);
-  renamed.back() = path.back() >= 'A' && path.back() <= 'Z' ? static_cast<char>(*letter - 32) : *letter;
+  renamed.back() =
+      path.back() >= 'A' && path.back() <= 'Z' ? static_cast<char>(*letter - 32) : *letter;
 #if defined(_WIN32)
   const std::size_t folder_end = renamed.find_last_of("/\\:") + 1;  // npos + 1: no folder
   add_mend(problem, {"ren", std::string(path), renamed.substr(folder_end)});

@@ -69,7 +69,8 @@ struct Listed {
   FlashContents parts = {};
 };
 
-Listed read_file(const char* path, std::string& buffer, std::chrono::steady_clock::time_point give_up) {
+Listed read_file(const char* path, std::string& buffer,
+                 std::chrono::steady_clock::time_point give_up) {
   Listed listed;
   const LoadError load_error = std::string_view(path) == "-"
                                    ? load_standard_input(buffer)
@@ -121,7 +122,8 @@ struct Lister {
   std::string buffer = {};
   // Locks are waited for at most lock_wait_limit in all: a run over files someone keeps locked
   // ends in time, each file still locked then reported at once.
-  std::chrono::steady_clock::time_point give_up = std::chrono::steady_clock::now() + lock_wait_limit;
+  std::chrono::steady_clock::time_point give_up =
+      std::chrono::steady_clock::now() + lock_wait_limit;
   bool all_good = true;
   bool listed_any = false;  // something is on standard output: the header line, or a JSON object
   std::size_t checked = 0;
@@ -205,7 +207,8 @@ void Lister::walk(const std::string& folder, bool given) {
     const std::string path = prefix + entry.name;
     if (entry.kind == FolderEntry::Kind::folder) {
       walk(path, false);
-    } else if (const auto extension = ti68k_extension(entry.name); extension && extension->type_letter) {
+    } else if (const auto extension = ti68k_extension(entry.name);
+               extension && extension->type_letter) {
       file(path.c_str());
     }
   }
@@ -228,9 +231,9 @@ ShowStatus list_files(const ShowRequest& request, Console& console, Charset char
   if (request.json) console.out(lister.listed_any ? "\n]\n" : "]\n");
   if (!finish_output(console)) return ShowStatus::some_failed;
   if (request.check) {
-    console.err("ostrel-show: " + format_message(show_msg::summary,
-                                                 {std::to_string(lister.checked),
-                                                  std::to_string(lister.with_problems)}) +
+    console.err("ostrel-show: " +
+                format_message(show_msg::summary, {std::to_string(lister.checked),
+                                                   std::to_string(lister.with_problems)}) +
                 "\n");
   }
   return lister.all_good ? ShowStatus::all_good : ShowStatus::some_failed;

@@ -52,7 +52,8 @@ inline constexpr std::string_view code_type = "type-vs-name";
 inline constexpr std::string_view code_length = "length";
 inline constexpr std::string_view code_entries = "entries";
 inline constexpr std::string_view signature_vs_name = "is for the %s (%s), but named for the %s";
-inline constexpr std::string_view type_vs_name = "holds %s %s (type 0x%s), whose letter is %s, not %s";
+inline constexpr std::string_view type_vs_name =
+    "holds %s %s (type 0x%s), whose letter is %s, not %s";
 inline constexpr std::string_view cut_short = "cut short: its header says %s bytes, the file has %s";
 inline constexpr std::string_view cut_in_header = "cut short: the file ends inside its header";
 inline constexpr std::string_view bytes_after_end =

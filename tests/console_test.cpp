@@ -82,7 +82,8 @@ TEST(Display, UnseenAsUnicodeDefinesIt) {
     if (line.find("; Default_Ignorable_Code_Point") == std::string::npos) continue;
     const std::size_t dots = line.find("..");
     const char32_t first = std::stoul(line, nullptr, 16);
-    const char32_t last = dots < line.find(';') ? std::stoul(line.substr(dots + 2), nullptr, 16) : first;
+    const char32_t last =
+        dots < line.find(';') ? std::stoul(line.substr(dots + 2), nullptr, 16) : first;
     for (char32_t c = first; c <= last; ++c) unseen.insert(c);
   }
   for (std::string line; std::getline(data, line);) {  // the category is the third field

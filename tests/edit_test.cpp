@@ -219,10 +219,11 @@ TEST(Edits, PathsAreUsedAsGiven) {
   rows.push_back({"a hard link re-signed in place", {"-q", "-ti", "89", "y.89p"}, v2_twins, "",
                   cannot_rename("y.89p", "y.89p"), 1, {{"x.v2p", for_v2}, {"y.89p", for_v2}}});
   rows.push_back({"a hard link signed as asked", {"-q", "-ti", "9x", "-n_extcheck", "y.89p"},
-                  v2_twins, not_checked + unmodified, "", 0, {{"x.v2p", for_v2}, {"y.89p", for_v2}}});
-  Row in_place = {"a link re-signed in place", {"-q", "-ti", "89", "y.89p"},
-                  {{"x.v2p", for_v2}, {"y.89p", link_to("x.v2p")}}, "",
-                  cannot_rename("y.89p", "y.89p"), 1, {{"x.v2p", for_v2}, {"y.89p", link_to("x.v2p")}}};
+                  v2_twins, not_checked + unmodified, "", 0,
+                  {{"x.v2p", for_v2}, {"y.89p", for_v2}}});
+  const Files linked_v2 = {{"x.v2p", for_v2}, {"y.89p", link_to("x.v2p")}};
+  Row in_place = {"a link re-signed in place", {"-q", "-ti", "89", "y.89p"}, linked_v2, "",
+                  cannot_rename("y.89p", "y.89p"), 1, linked_v2};
   in_place.posix_only = not_renamed.posix_only;
   rows.push_back(in_place);
   for (const Row& row : rows) check(row);
@@ -237,7 +238,8 @@ TEST(Edits, FileInTheRootFolder) {
   const Outcome r = run_program({{"-q", "-d", "a", "-ti", "v2", path + ".89p"}, "/tmp"});
   EXPECT_EQ(r.err, "");
   EXPECT_FALSE(std::filesystem::exists(path + ".89p"));
-  EXPECT_EQ(read_bytes(path + ".v2p"), patched(build_var_file({}), {{73, "\x02"}, {0, "**TI92P*"}}));
+  EXPECT_EQ(read_bytes(path + ".v2p"),
+            patched(build_var_file({}), {{73, "\x02"}, {0, "**TI92P*"}}));
   std::filesystem::remove(path + ".89p"), std::filesystem::remove(path + ".v2p");
 }
 

@@ -133,9 +133,11 @@ TEST(CannotOpen, PathSwappedAfterTheLook) {
   const int fifo = ::open((dir / "pipe").c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
   ASSERT_EQ(::write(fifo, "data", 4), 4);
   std::filesystem::rename(dir / "real.89p", dir / "game.89p");
-  const auto shown = under_strace({.args = {path}, .cwd = dir.path(), .binary = ostrel_show_binary()},
-                                  {"-P", path, "-e", "inject=" + look_calls + ":delay_exit=1000000:when=1"});
-  const Outcome listed = run_while(*shown, 500ms, [&] { std::filesystem::rename(dir / "pipe", dir / "game.89p"); });
+  const auto shown =
+      under_strace({.args = {path}, .cwd = dir.path(), .binary = ostrel_show_binary()},
+                   {"-P", path, "-e", "inject=" + look_calls + ":delay_exit=1000000:when=1"});
+  const Outcome listed =
+      run_while(*shown, 500ms, [&] { std::filesystem::rename(dir / "pipe", dir / "game.89p"); });
   EXPECT_EQ(listed.err, "ostrel-show: " + path + ": not a regular file\n");
   char held[8];
   EXPECT_EQ(::read(fifo, held, sizeof held), 4);
@@ -357,8 +359,9 @@ TEST(CannotOpen, SwappedWhileRenaming) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "game.89p"));
   EXPECT_EQ(read_bytes(dir / "real.89p"), original);
   // A hard link made after the check, before the rename: found before the first write.
-  const auto twin = swapped_at("delay_enter", "real.89p",
-                               [&] { std::filesystem::create_hard_link(dir / "real.89p", dir / "twin.89p"); });
+  const auto twin = swapped_at("delay_enter", "real.89p", [&] {
+    std::filesystem::create_hard_link(dir / "real.89p", dir / "twin.89p");
+  });
   EXPECT_EQ(twin->err, cannot_rename("real.89p", "real.v2p"));
   EXPECT_EQ(read_bytes(dir / "real.89p"), original);
   EXPECT_EQ(read_bytes(dir / "twin.89p"), original);
@@ -429,8 +432,10 @@ TEST(ConsoleStreams, PathsAndValuesOnATerminal) {
   if (!std::filesystem::exists("/usr/bin/script")) GTEST_SKIP() << "script is not installed";
   const std::string task = banner + lacking("<filename>") + "\nTask 01: On-calc filename set to '";
   const std::vector<std::vector<std::string>> cases = {  // arguments, name, locale, output
-      {"-q -d a \"$NAME\"", "\x1b[2J\x1b]0;t\a.89p", "C.UTF-8", cannot_open("\\x1b[2J\\x1b]0;t\\x07.89p")},
-      {"-fi \"$NAME\" f.89p", "\x1b[2J\xE2\x80\xAE", "C.UTF-8", task + "\\x1b[2J\\xe2\\x80\\xae'.\n"},
+      {"-q -d a \"$NAME\"", "\x1b[2J\x1b]0;t\a.89p", "C.UTF-8",
+       cannot_open("\\x1b[2J\\x1b]0;t\\x07.89p")},
+      {"-fi \"$NAME\" f.89p", "\x1b[2J\xE2\x80\xAE", "C.UTF-8",
+       task + "\\x1b[2J\\xe2\\x80\\xae'.\n"},
       {"-q \"$NAME\"", "\xC3\x9B[2J.89p", "en_US.ISO-8859-1", cannot_open("\\xc3\\x9b[2J.89p")}};
   for (const std::vector<std::string>& c : cases) {
     ScratchDir dir;
@@ -537,7 +542,7 @@ TEST(Permission, StickyFolderOfAnotherUser) {
   std::filesystem::permissions(dir / "game.89p", std::filesystem::perms(0666));
   Invocation inv{{"-q", "-ti", "v2", "game.89p"}, dir.path()};
   ScratchDir binary_dir;
-  if (::geteuid() != 0 || !unprivileged(inv, binary_dir)) GTEST_SKIP() << "cannot run as another user";
+  if (::geteuid() != 0 || !unprivileged(inv, binary_dir)) GTEST_SKIP() << "cannot run as nobody";
   UNDER_STRACE(generic, inv, {"-e", "inject=renameat2:error=EINVAL"});
   EXPECT_EQ(run_program(*generic).err, cannot_rename("game.89p", "game.v2p"));
   EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"game.89p"});

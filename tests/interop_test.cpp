@@ -168,12 +168,14 @@ std::string listing_of(const std::string& path, const FileContent& content, int 
   std::string json = "[\n{\"path\":\"" + path + "\",\"kind\":\"variable\",\"family\":\"" +
                      (ti89 ? "TI-89" : "TI-92 Plus") + "\",\"signature\":\"" +
                      (ti89 ? "**TI89**" : "**TI92P*") + "\",\"folder\":\"" +
-                     decoded(content.default_folder) + "\",\"comment\":\"" + decoded(content.comment) +
+                     decoded(content.default_folder) + "\",\"comment\":\"" +
+                     decoded(content.comment) +
                      "\",\"variables\":[";
   for (unsigned i = 0; i < content.num_entries; ++i) {
     const VarEntry& entry = *content.entries[i];
-    json += std::string(i == 0 ? "" : ",") + "{\"folder\":\"" + decoded(entry.folder) + "\",\"name\":\"" +
-            decoded(entry.name) + "\",\"type\":" + std::to_string(entry.type) + ",\"type_name\":\"" +
+    json += std::string(i == 0 ? "" : ",") + "{\"folder\":\"" + decoded(entry.folder) +
+            "\",\"name\":\"" + decoded(entry.name) + "\",\"type\":" + std::to_string(entry.type) +
+            ",\"type_name\":\"" +
             type_names.at(entry.type) + "\",\"attribute\":" + attributes.at(entry.attr) +
             ",\"size\":" + std::to_string(entry.size) + ",\"checksum_ok\":" +
             (content.checksum == content.stored_checksum ? "true}" : "false}");

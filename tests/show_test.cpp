@@ -133,12 +133,14 @@ TEST(Show, ListsAndReports) {
     }
   }
   many_args.push_back("gone.89p");
-  Row glibc_utf8 = show("LANG=en_US.utf8, as glibc spells it, is UTF-8", {{"\xC3\xA9.89s", sample()}},
-                        {"\xC3\xA9.89s"}, show_header + sample_columns + "\xC3\xA9.89s\n", "", 0,
+  Row glibc_utf8 = show("LANG=en_US.utf8, as glibc spells it, is UTF-8",
+                        {{"\xC3\xA9.89s", sample()}}, {"\xC3\xA9.89s"},
+                        show_header + sample_columns + "\xC3\xA9.89s\n", "", 0,
                         Stream::captured, {}, "the locale of a POSIX system");
   glibc_utf8.env = {"LC_ALL=", "LC_CTYPE=", "LANG=en_US.utf8"};
   std::string no_destination = sample_json_fields;
-  no_destination.replace(no_destination.find("0,\"destination\":\"RAM\""), 21, "5,\"destination\":null");
+  no_destination.replace(no_destination.find("0,\"destination\":\"RAM\""), 21,
+                         "5,\"destination\":null");
   FlashPartSpec other_family, no_data;
   other_family.device_type = 0x73;
   no_data.data = {};
@@ -167,9 +169,11 @@ TEST(Show, ListsAndReports) {
                       {"z.89s", hard_link_to("x.v2s")}},
                      {"--check", "y.89s", "z.89s"},
                      for_89("y.89s", "TI-92 Plus", "**TI92P*",
-                            " (no mend: a symbolic link, whose own name may be for another device)") +
-                         for_89("z.89s", "TI-92 Plus", "**TI92P*", " (no mend: the file has another "
-                                "name, which may be for another device)"),
+                            " (no mend: a symbolic link, whose own name may be for another "
+                            "device)") +
+                         for_89("z.89s", "TI-92 Plus", "**TI92P*",
+                                " (no mend: the file has another name, which may be for another "
+                                "device)"),
                      checked(2, 2), 1, Stream::captured, {}, "symbolic links");
   no_mend.after["z.89s"] = signed_as("**TI92P*");
   Row in_c_locale = show("outside a UTF-8 locale, every byte beyond ASCII escaped",
@@ -284,16 +288,17 @@ TEST(Show, ListsAndReports) {
                sample_json_fields + "\n]\n",
            "",
            0, Stream::captured, {}, "bytes that are not UTF-8"),
-      show("a Flash file: a line per part, a revision of 10 or more", {{"t.89k", flash()}}, {"t.89k"},
-           show_header + flash_lines("t.89k"), "", 0),
+      show("a Flash file: a line per part, a revision of 10 or more", {{"t.89k", flash()}},
+           {"t.89k"}, show_header + flash_lines("t.89k"), "", 0),
       refused("a Flash file cut short in a part's data", cut(flash(), 80), truncated),
       refused("a Flash file cut short in a part's header", cut(flash(), 100), truncated),
       refused("a Flash file for another family", patched(flash(), {{48, "\x73"}}),
               "not a TI-68k Flash file"),
       refused("a later Flash part for another family", build_flash_file({{}, other_family}),
               "not a TI-68k Flash file"),
-      show("a last Flash part with no data", {{"t.89k", build_flash_file({{}, no_data})}}, {"t.89k"},
-           show_header + application_line("t.89k") + application_line("t.89k", '0'), "", 0),
+      show("a last Flash part with no data", {{"t.89k", build_flash_file({{}, no_data})}},
+           {"t.89k"}, show_header + application_line("t.89k") + application_line("t.89k", '0'), "",
+           0),
       refused("an empty file", {}, not_variable_file),
       refused("not a variable file", Bytes(100, 'x'), not_variable_file),
       refused("cut inside the header", cut(sample(), 70), truncated),
@@ -322,10 +327,12 @@ TEST(Show, ListsAndReports) {
             {"v.9xx", build_var_file(v200_macro)}},
            {"--check", "g.89s", "my g.89S", "it's.89s", "g.92s", "t.v2k", "v.v2x", "v.9xx"},
            for_89("g.89s", "TI-92 Plus", "**TI92P*", " (mend: ostrel -q -ti 89 g.89s)") +
-               for_89("my g.89S", "Voyage 200", "**v200**", " (mend: ostrel -q -n_extcheck -ti 89 " +
-                      per_system("'my g.89S'", "\"my g.89S\"") + ")") +
+               for_89("my g.89S", "Voyage 200", "**v200**",
+                      " (mend: ostrel -q -n_extcheck -ti 89 " +
+                          per_system("'my g.89S'", "\"my g.89S\"") + ")") +
                for_89("it's.89s", "TI-92 Plus", "**TI92P*",
-                      " (mend: ostrel -q -ti 89 " + per_system("'it'\\''s.89s'", "\"it's.89s\"") + ")") +
+                      " (mend: ostrel -q -ti 89 " +
+                          per_system("'it'\\''s.89s'", "\"it's.89s\"") + ")") +
                "g.92s: signature-vs-name: is for the TI-89 (**TI89**), but named for the TI-92\n"
            "t.v2k: signature-vs-name: is for the TI-89 (device type 0x98), but named for the "
            "Voyage 200\n",
@@ -353,7 +360,8 @@ TEST(Show, ListsAndReports) {
                "x.v2s\n" + sample_line,
            "", 0),
       walk_with_links,
-      show("--check: every wrong checksum of a file", {{"g.89g", two_wrong_sums}}, {"--check", "g.89g"},
+      show("--check: every wrong checksum of a file", {{"g.89g", two_wrong_sums}},
+           {"--check", "g.89g"},
            "g.89g: checksum: main\\a: wrong checksum (stored 0x0000, computed 0x00a9)\ng.89g: "
            "checksum: games\\tetris: wrong checksum (stored 0x0000, computed 0x00c5)\ng.89g: "
            "entries: games\\odd: attribute 0x05 is none of RAM, locked, archived\n",
@@ -378,8 +386,8 @@ TEST(Show, ListsAndReports) {
            "[\n{\"path\":\"g.89s\",\"kind\":\"variable\",\"family\":\"TI-92 Plus\",\"signature\":"
            "\"**TI92P*\"" + sample_json_rest +
                ",\"problems\":[{\"code\":\"signature-vs-name\",\"message\":\"is for the TI-92 Plus "
-           "(**TI92P*), but named for the TI-89\",\"mend\":\"ostrel -q -ti 89 g.89s\",\"mend_args\":"
-           "[\"ostrel\",\"-q\",\"-ti\",\"89\",\"g.89s\"]}]},\n"
+           "(**TI92P*), but named for the TI-89\",\"mend\":\"ostrel -q -ti 89 g.89s\","
+           "\"mend_args\":[\"ostrel\",\"-q\",\"-ti\",\"89\",\"g.89s\"]}]},\n"
            "{\"path\":\"gone.89s\",\"error\":\"no such file\",\"problems\":[]}\n]\n",
            "ostrel-show: gone.89s: no such file\n" + checked(2, 2), 1),
       show("standard input", {}, {"-"}, show_header + sample_columns + "-\n", "", 0,
@@ -410,8 +418,9 @@ TEST(Show, ListsAndReports) {
 TEST(Show, WindowsStandardInput) {
   if (!testing_windows()) GTEST_SKIP() << "Windows only";
   const std::string program = ostrel_show_binary().string();
-  Row piped = show("a Windows pipe", {}, {"pipe", program, "-"}, show_header + sample_columns + "-\n",
-                   "", 0, Stream::captured, bytes_of(sample()));
+  Row piped = show("a Windows pipe", {}, {"pipe", program, "-"},
+                   show_header + sample_columns + "-\n", "", 0, Stream::captured,
+                   bytes_of(sample()));
   Row none = show("no standard input handle", {}, {"none", program, "-"}, "",
                   "ostrel-show: -: cannot be read\n", 1);
   for (Row row : {piped, none}) {
@@ -427,13 +436,15 @@ TEST(Mends, EveryShellMendsExactlyTheNamedFiles) {
   POSIX_ONLY("POSIX shells");
   const std::vector<std::vector<std::string>> classes = {  // signed for the TI-92 Plus
       {"a\nb.89s", "\n.89s", "\x1b[2J.89s", "\x01\x7f.89s", "t\tb.89s", "r\r.89s"},  // controls
-      {"\xff\xfe.89s", "\xc3.89s", "\xc2\x9b" "1m.89s", "a\xe2\x80\xae.89s", "\xf3\xa0\x81\x81.89s"},
+      {"\xff\xfe.89s", "\xc3.89s", "\xc2\x9b" "1m.89s", "a\xe2\x80\xae.89s",
+       "\xf3\xa0\x81\x81.89s"},
       {"it's.89s", "\"q\".89s", "$HOME.89s", "`id`.89s", "$(id).89s", "a\\b.89s", "a;b&c|d>e.89s"},
       {" a.89s", "two  b.89s", "-x.89s", "*.89s", "?[a].89s", "~root.89s"},  // spaces, patterns
       {"caf\xc3\xa9.89s", "\xd1\x8d\xd0\xbd.89s", "\xcf\x86.89s"}};        // other scripts
   const std::string json = "python3 -c 'import json, os, subprocess, sys\nfor f in json.load(sys."
                            "stdin):\n for p in f.get(\"problems\", []):\n  if \"mend_args\" in p: "
-                           "subprocess.run([os.fsencode(a) for a in p[\"mend_args\"]], check=True)'";
+                           "subprocess.run([os.fsencode(a) for a in p[\"mend_args\"]], "
+                           "check=True)'";
   VarSpec program = sample_spec();
   program.type = 0x12;
   for (const std::string shell : {"dash", "bash", "zsh", "busybox", "python3"}) {
@@ -452,8 +463,9 @@ TEST(Mends, EveryShellMendsExactlyTheNamedFiles) {
         after[name] = sample();
         args.push_back(name);
         std::string plain;  // the name without the bytes a shell may drop
-        std::copy_if(name.begin(), name.end(), std::back_inserter(plain),
-                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '.'; });
+        std::copy_if(name.begin(), name.end(), std::back_inserter(plain), [](char c) {
+          return std::isalnum(static_cast<unsigned char>(c)) || c == '.';
+        });
         for (const std::string& decoy : {plain, "$" + name, name.substr(0, name.size() - 4)}) {
           if (!decoy.empty() && !before.contains(decoy)) before[decoy] = after[decoy] = Bytes{'d'};
         }
@@ -519,7 +531,8 @@ TEST(Show, HelpGoesToStandardOutput) {
     ScratchDir dir;
     const Outcome run =
         run_program({.args = args, .cwd = dir.path(), .binary = ostrel_show_binary()});
-    EXPECT_TRUE(run.out.starts_with("Usage: ostrel-show [--json] [--check | --mends] [-r] [--] FILE...\n"))
+    EXPECT_TRUE(run.out.starts_with(
+        "Usage: ostrel-show [--json] [--check | --mends] [-r] [--] FILE...\n"))
         << run.out;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.status, 0);

@@ -76,7 +76,8 @@ TypedChar typed_char_at(std::string_view text, std::size_t at) {
   const Utf8Char c = utf8_char_at(text, at);
   if (c.length == 0) return {0, 0};
   // ASCII stays as it is, but for x and y, the start of 0x9A and 0x9B.
-  if (c.code < 0x80 && c.code != 'x' && c.code != 'y') return {1, static_cast<std::uint8_t>(c.code)};
+  const auto ascii = static_cast<std::uint8_t>(c.code);
+  if (c.code < 0x80 && ascii != 'x' && ascii != 'y') return {1, ascii};
   // The longest text of the table that starts here (x with an overline before x): every text of
   // more than one byte is one character the calculator has beyond ASCII.
   TypedChar found = {0, 0};

@@ -122,8 +122,8 @@ struct LoadedNames {
 /// and closed, never read. A file that the path no longer names once the wait is over (an edit
 /// renamed it) is not read: what the path names then is, as a listing started then would. The
 /// size limit holds for what is read after any wait; no more is ever read.
-LoadError load_file(const char* path, std::string& buffer, std::chrono::steady_clock::time_point give_up,
-                    LoadedNames& names);
+LoadError load_file(const char* path, std::string& buffer,
+                    std::chrono::steady_clock::time_point give_up, LoadedNames& names);
 
 /// One name in a folder, and what it names, as read_folder() finds it.
 struct FolderEntry {

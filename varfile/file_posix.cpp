@@ -7,8 +7,8 @@
 #include <chrono>
 #include <cstdio>  // renameatx_np and RENAME_EXCL (macOS)
 #include <cstring>
-#include <optional>
 #include <new>
+#include <optional>
 #include <string>
 
 #include <dirent.h>
@@ -366,9 +366,11 @@ LoadError read_whole(int fd, std::size_t size, std::string& buffer) {
   std::size_t got = 0;
   LoadError error = LoadError::none;
   while (got < buffer.size()) {
-    const ssize_t n = ::pread(fd, buffer.data() + got, buffer.size() - got, static_cast<off_t>(got));
+    const ssize_t n =
+        ::pread(fd, buffer.data() + got, buffer.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error = errno == ESPIPE || errno == EISDIR ? LoadError::not_regular : LoadError::read_failed;
+    if (n < 0) error = errno == ESPIPE || errno == EISDIR ? LoadError::not_regular  // not a file
+                                                         : LoadError::read_failed;
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
@@ -393,6 +395,7 @@ LoadError load_file(const char* path, std::string& buffer, Clock::time_point giv
     names.links = static_cast<std::uint64_t>(info.st_nlink);
     if (S_ISDIR(info.st_mode)) return LoadError::is_directory;
     if (!S_ISREG(info.st_mode)) return LoadError::not_regular;
+    if (static_cast<std::uint64_t>(info.st_size) > max_load_size) return LoadError::too_large;
     const int no_follow = names.symbolic_link ? 0 : O_NOFOLLOW;
     const int fd = open_retrying(AT_FDCWD, path,
                                  O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | no_follow, give_up);
@@ -416,9 +419,9 @@ LoadError load_file(const char* path, std::string& buffer, Clock::time_point giv
       error = LoadError::not_regular;
     } else if (locked) {
       error = LoadError::locked;
-    } else if (waited && (::stat(path, &now) != 0 ||
-                          !same_file(now, static_cast<std::uint64_t>(info.st_dev),
-                                     static_cast<std::uint64_t>(info.st_ino)))) {
+    } else if (waited &&
+               (::stat(path, &now) != 0 || !same_file(now, static_cast<std::uint64_t>(info.st_dev),
+                                                      static_cast<std::uint64_t>(info.st_ino)))) {
       // The edit waited for renamed the file: what the path names now is listed, or found
       // missing, as a listing started now would.
       ::close(fd);
@@ -441,13 +444,16 @@ std::optional<std::vector<FolderEntry>> read_folder(const char* path, LoadError&
     return std::nullopt;
   }
   std::vector<FolderEntry> entries;
-  errno = 0;
-  while (const dirent* entry = ::readdir(folder)) {
+  for (;;) {
+    errno = 0;  // readdir() tells its end from a failure by errno alone
+    const dirent* entry = ::readdir(folder);
+    if (entry == nullptr) break;
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     unsigned char type = entry->d_type;
     struct stat info;
-    if (type == DT_UNKNOWN && ::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (type == DT_UNKNOWN &&
+        ::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
       type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISLNK(info.st_mode) ? DT_LNK : DT_REG;
     }
     entries.push_back({std::string(name), type == DT_DIR   ? FolderEntry::Kind::folder

@@ -350,7 +350,8 @@ std::optional<std::vector<FolderEntry>> read_folder(const char* path, LoadError&
   const HANDLE search = ::FindFirstFileExW((wide + L"\\*").c_str(), FindExInfoBasic, &found,
                                            FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) {
-    error = ::GetLastError() == ERROR_ACCESS_DENIED ? LoadError::access_denied : LoadError::read_failed;
+    error =
+        ::GetLastError() == ERROR_ACCESS_DENIED ? LoadError::access_denied : LoadError::read_failed;
     return std::nullopt;
   }
   std::vector<FolderEntry> entries;
@@ -363,9 +364,10 @@ std::optional<std::vector<FolderEntry>> read_folder(const char* path, LoadError&
     ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), utf8.data(), size,
                           nullptr, nullptr);
     const DWORD kind = found.dwFileAttributes;
-    entries.push_back({std::move(utf8), (kind & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FolderEntry::Kind::link
-                                        : (kind & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FolderEntry::Kind::folder
-                                                                                   : FolderEntry::Kind::other});
+    entries.push_back(
+        {std::move(utf8), (kind & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FolderEntry::Kind::link
+                          : (kind & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FolderEntry::Kind::folder
+                                                                     : FolderEntry::Kind::other});
   } while (::FindNextFileW(search, &found));
   ::FindClose(search);
   std::sort(entries.begin(), entries.end(),

@@ -10,8 +10,9 @@ namespace ostrel {
 namespace {
 
 // A part's header: the signature, the revision (major, minor), flags, object type, the date
-// (day, month, the year's century and its last two digits), the name's length and the name (8), the device type and data
-// type at 48, the hardware id at 73, and the length of the data that follows it, at 74.
+// (day, month, the year's century and its last two digits), the name's length and the name (8),
+// the device type and data type at 48, the hardware id at 73, and the length of the data that
+// follows it, at 74.
 constexpr std::size_t revision_at = 8;
 constexpr std::size_t date_at = 12;
 constexpr std::size_t name_at = 17;
@@ -62,8 +63,8 @@ FlashContents read_flash_contents(std::string_view bytes) {
     part.revision_minor = byte_at(bytes, revision_at + 1);
     part.day = byte_at(bytes, date_at);
     part.month = byte_at(bytes, date_at + 1);
-    part.year = static_cast<std::uint16_t>(byte_at(bytes, date_at + 2) << 8 |
-                                            byte_at(bytes, date_at + 3));
+    part.year =
+        static_cast<std::uint16_t>(byte_at(bytes, date_at + 2) << 8 | byte_at(bytes, date_at + 3));
     part.size = little_endian(bytes, data_length_at, 4);
     if (bytes.size() - part_header_size < part.size) {
       contents.error = ContentError::truncated;

@@ -216,7 +216,11 @@ std::optional<Invocation> under_strace(Invocation inv, std::vector<std::string> 
   }();
   if (!usable) return std::nullopt;
   // LeakSanitizer cannot work under ptrace; the sanitizer builds keep the rest of their checks.
-  options.insert(options.begin(), {"-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0"});
+  // Nor do a sanitizer's handlers of SIGSEGV, SIGBUS and SIGFPE stand in for the default action
+  // of a signal strace sends.
+  options.insert(options.begin(),
+                 {"-o", "/dev/null", "-E",
+                  "ASAN_OPTIONS=detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0"});
   options.push_back(inv.binary.string());
   inv.args.insert(inv.args.begin(), options.begin(), options.end());
   inv.binary = "/usr/bin/strace";
