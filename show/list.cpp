@@ -164,11 +164,12 @@ void Lister::file(const char* path) {
     console.out(listed.flash ? human_lines(path, listed.parts, charset)
                              : human_lines(path, listed.variables, charset));
     listed_any = true;
-    for (const VarEntry& variable : listed.variables.variables) {
-      if (variable.checksum_ok()) continue;
-      console.err(problem(path, checksum_text(variable, charset), charset));
-      all_good = false;
-    }
+  }
+  if (request.check) return;
+  for (const VarEntry& variable : listed.variables.variables) {
+    if (variable.checksum_ok()) continue;
+    console.err(problem(path, checksum_text(variable, charset), charset));
+    all_good = false;
   }
 }
 

@@ -239,6 +239,12 @@ TEST(Show, ListsAndReports) {
                "TI-89       main\\hello         0x0c string            RAM                22  wrong"
                "     \"ostrel sample: a string variable\"          bad.89s\n",
            "ostrel-show: bad.89s: main\\hello: wrong checksum (stored 0x0600, computed 0x06c2)\n", 1),
+      show("a wrong checksum in JSON: reported too", {{"bad.89s", patched(sample(), {{108, "?"}})}},
+           {"--json", "bad.89s"},
+           "[\n{\"path\":\"bad.89s\"," + std::string(sample_json_fields).replace(
+                                                 sample_json_fields.find("true"), 4, "false") +
+               "\n]\n",
+           "ostrel-show: bad.89s: main\\hello: wrong checksum (stored 0x063f, computed 0x06c2)\n", 1),
       show("a missing file, a folder and a good file, in order",
            {{"hello.89s", sample()}, {"dir.89p/", {}}}, {"gone.89p", "hello.89s", "dir.89p"},
            show_header + sample_line,
