@@ -42,16 +42,22 @@ void require_whole_argument(const std::optional<std::string_view>& field,
 template <std::size_t N>
 void check_field_image(std::string_view value) {
   // The field holds the value as typed, cut at `taken`: as its bytes, or as the calculator's text
-  // of the same characters; zero bytes after it.
+  // of the same characters, each byte the character it stands for (ASCII stays as it is); zero
+  // bytes after it.
   const auto image = ostrel::make_field_image<N>(value);
   require(image.taken <= value.size() && image.truncated == (image.taken < value.size()));
   const std::string_view field(image.bytes.data(), N);
   const std::string_view written = field.substr(0, field.find('\0'));
   require(field.find_first_not_of('\0', written.size()) == std::string_view::npos);
-  std::string decoded;
-  for (const char byte : written) decoded += ostrel::ti_character(static_cast<std::uint8_t>(byte));
-  const std::string_view typed = value.substr(0, image.taken);
-  require(written == typed || decoded == typed);
+  std::string_view typed = value.substr(0, image.taken);
+  if (written == typed) return;
+  for (const char byte : written) {
+    const std::string_view text = ostrel::ti_character(static_cast<std::uint8_t>(byte));
+    const bool ascii = static_cast<unsigned char>(byte) < 0x80 && typed.starts_with(byte);
+    require(typed.starts_with(text) || ascii);
+    typed.remove_prefix(typed.starts_with(text) ? text.size() : 1);
+  }
+  require(typed.empty());
 }
 
 void check_extension_rules(std::string_view path) {
