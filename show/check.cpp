@@ -115,7 +115,7 @@ void check_signature(std::string_view path, const std::optional<Ti68kExtension>&
       problem.no_mend = show_msg::no_mend_hard_link;
     } else {
       std::vector<std::string> args = {"ostrel", "-q", "-ti", says->prefix, std::string(path)};
-      if (!says->known) args.insert(args.begin() + 2, "-n_extcheck");
+      if (!is_known_extension(says->extension)) args.insert(args.begin() + 2, "-n_extcheck");
       add_mend(problem, std::move(args));
     }
   }

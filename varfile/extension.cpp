@@ -17,11 +17,9 @@ std::optional<Ti68kExtension> ti68k_extension(std::string_view path) {
   const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
   const char letter = lower((*extension)[2]);
   Ti68kExtension says{
-      {lower((*extension)[0]), lower((*extension)[1])},
-      letter,
+      *extension, {lower((*extension)[0]), lower((*extension)[1])}, letter,
       std::any_of(type_letters.begin(), type_letters.end(),
-                  [letter](const TypeLetter& type) { return type.letter == letter; }),
-      is_known_extension(extension)};
+                  [letter](const TypeLetter& type) { return type.letter == letter; })};
   if (says.prefix != "92" && !is_device_code(says.prefix)) return std::nullopt;
   return says;
 }

@@ -38,13 +38,13 @@ inline constexpr std::array<TypeLetter, 18> type_letters = {{
 std::optional<char> type_letter(std::uint8_t type);
 
 /// What a file name's extension says of a TI-68k file, upper and lower case alike: its device
-/// prefix ("89", "9x", "v2" or "92") and type letter in lower case, whether a type has that
-/// letter, and whether ostrel takes the extension as it is.
+/// prefix ("89", "9x", "v2" or "92") and type letter in lower case, and whether a type has that
+/// letter.
 struct Ti68kExtension {
+  std::string_view extension;  // as the name has it
   std::string prefix;
   char letter;
   bool type_letter;
-  bool known;
 };
 
 /// The TI-68k extension of `path`: a device prefix and a letter, any case (game.89P); none for a
