@@ -7,7 +7,6 @@
 #include <fstream>
 #include <set>
 #include <string>
-#include <utility>
 
 #include <unistd.h>
 
@@ -44,30 +43,6 @@ TEST(Console, KeepsOrderAcrossStreamsAndSizes) {
   EXPECT_EQ(drain(fds[0]),
             "a[E1]" + near_full + "12345678" + big + "\nTask 07: set to 'x%sy'.[E2]z");
   ::close(fds[0]);
-}
-
-// Each class of what shows escaped, byte by byte, at its edges: C0, DEL, C1 (then NBSP, seen),
-// bytes not UTF-8 (a surrogate's too), ignorable (U+034F, a Hangul filler), format (U+2066,
-// U+206F), line and paragraph separators, tags; then characters that show as they are; and, where
-// the terminal shows ASCII alone, everything beyond it.
-TEST(Display, EscapesWhatATerminalActsOnOrNoReaderSees) {
-  const std::pair<std::string, std::string> utf8_cases[] = {
-      {"a\x01\x1f ", "a\\x01\\x1f "}, {"~\x7f", "~\\x7f"},
-      {"\xc2\x80\xc2\x9f\xc2\xa0", "\\xc2\\x80\\xc2\\x9f\xc2\xa0"},
-      {"\xff\xc3(\xed\xa0\x80", "\\xff\\xc3(\\xed\\xa0\\x80"},
-      {"\xcd\x8f\xe3\x85\xa4", "\\xcd\\x8f\\xe3\\x85\\xa4"},
-      {"\xe2\x81\xa6\xe2\x81\xaf", "\\xe2\\x81\\xa6\\xe2\\x81\\xaf"},
-      {"\xe2\x80\xa8\xe2\x80\xa9", "\\xe2\\x80\\xa8\\xe2\\x80\\xa9"},
-      {"\xf3\xa0\x80\x80\xf3\xa0\xbf\xbf", "\\xf3\\xa0\\x80\\x80\\xf3\\xa0\\xbf\\xbf"},
-      {"\xc3\xa9\xe2\x80\x8a\xf0\x9f\x98\x80", "\xc3\xa9\xe2\x80\x8a\xf0\x9f\x98\x80"}};
-  for (const auto& [text, shown] : utf8_cases) {
-    std::string out;
-    append_shown(out, text, Charset::utf8);
-    EXPECT_EQ(out, shown);
-  }
-  std::string ascii;
-  append_shown(ascii, "\xc3\xa9\\", Charset::ascii, "\\");
-  EXPECT_EQ(ascii, "\\xc3\\xa9\\x5c");
 }
 
 // What a reader cannot see is exactly what Unicode's own files mark so (Debian's unicode-data):

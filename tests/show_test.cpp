@@ -138,6 +138,8 @@ TEST(Show, ListsAndReports) {
                         show_header + sample_columns + "\xC3\xA9.89s\n", "", 0,
                         Stream::captured, {}, "the locale of a POSIX system");
   glibc_utf8.env = {"LC_ALL=", "LC_CTYPE=", "LANG=en_US.utf8"};
+  const std::string unseen = "\x7f\xC2\x85\xff\xE2\x81\xA6\xE2\x81\xA9\xE2\x80\x8B\xE2\x80\xA8"
+                             "\xCD\x8F\xE3\x85\xA4g\xF3\xA0\x81\x81.89s";
   std::string no_destination = sample_json_fields;
   no_destination.replace(no_destination.find("0,\"destination\":\"RAM\""), 21,
                          "5,\"destination\":null");
@@ -265,16 +267,17 @@ TEST(Show, ListsAndReports) {
                  show_header + sample_columns + "sub\\caf\xC3\xA9.89s\n", "", 0)
           : show("a backslash in a file's name is escaped", {{"b\\c.89s", sample()}},
                  {"b\\c.89s"}, show_header + sample_columns + "b\\x5cc.89s\n", "", 0),
-      show("paths as people read them: accents as they are; ESC, bidi controls, a zero-width "
-           "space, C1 and a tag escaped",
+      show("paths as people read them: accents as they are; escaped, a class at a time: C0 "
+           "(ESC), DEL, C1, a stray byte; bidi, zero-width and line separator formats (Cf, Zl); "
+           "ignorable characters (a combining joiner, a filler) and a tag",
            {{"caf\xC3\xA9 \xC3\xA9.89s", sample()}, {"\x1b[2J.89s", sample()},
-            {"a\xE2\x80\xAEs98.txt", sample()},
-            {"\xE2\x81\xA6\xE2\x81\xA9\xE2\x80\x8B\xC2\x85g\xF3\xA0\x81\x81.89s", sample()}},
+            {"a\xE2\x80\xAEs98.txt", sample()}, {unseen, sample()}},
            {"caf\xC3\xA9 \xC3\xA9.89s", "\x1b[2J.89s", "a\xE2\x80\xAEs98.txt", "\x1b]0;t\a.89s",
-            "\xE2\x81\xA6\xE2\x81\xA9\xE2\x80\x8B\xC2\x85g\xF3\xA0\x81\x81.89s"},
+            unseen},
            show_header + sample_columns + "caf\xC3\xA9 \xC3\xA9.89s\n" + sample_columns +
                "\\x1b[2J.89s\n" + sample_columns + "a\\xe2\\x80\\xaes98.txt\n" + sample_columns +
-               "\\xe2\\x81\\xa6\\xe2\\x81\\xa9\\xe2\\x80\\x8b\\xc2\\x85g\\xf3\\xa0\\x81\\x81.89s\n",
+               "\\x7f\\xc2\\x85\\xff\\xe2\\x81\\xa6\\xe2\\x81\\xa9\\xe2\\x80\\x8b\\xe2\\x80\\xa8"
+               "\\xcd\\x8f\\xe3\\x85\\xa4g\\xf3\\xa0\\x81\\x81.89s\n",
            "ostrel-show: \\x1b]0;t\\x07.89s: no such file\n", 1, Stream::captured, {},
            "names with control characters"),
       show("a UTF-8 path: as it is in JSON and in a message", {{"\xC3\xA9.89s", sample()}},
