@@ -32,8 +32,7 @@ constexpr std::size_t quoted_comment_width = 42;
 
 // Pads a field that takes `columns` columns to `width`, and parts it from the next.
 void pad(std::string& out, std::size_t columns, std::size_t width) {
-  if (columns < width) out.append(width - columns, ' ');
-  out += "  ";
+  out.append(columns < width ? width - columns + 2 : 2, ' ');
 }
 
 // An ASCII text in its column.
@@ -44,19 +43,18 @@ void append_padded(std::string& out, std::string_view text, std::size_t width) {
 
 // The type byte in hexadecimal and its name: "0x12 program".
 void append_type(std::string& out, std::uint8_t type, std::string_view name) {
-  std::string field = "0x";
-  append_hex_byte(field, type);
-  field += ' ';
-  field += name;
-  append_padded(out, field, type_width);
+  out += "0x";
+  append_hex_byte(out, type);
+  out += ' ';
+  append_padded(out, name, type_width - 5);
 }
 
 void append_size(std::string& out, std::uint32_t size) {
-  std::string field;
-  append_number(field, size);
-  if (field.size() < size_width) out.append(size_width - field.size(), ' ');
-  out += field;
-  out += "  ";
+  char digits[10];
+  const auto end = std::to_chars(digits, digits + sizeof digits, size).ptr;
+  const auto length = static_cast<std::size_t>(end - digits);
+  if (length < size_width) out.append(size_width - length, ' ');
+  out.append(digits, end) += "  ";
 }
 
 // The file's name, last on its line.
