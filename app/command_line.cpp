@@ -56,7 +56,7 @@ const OptionSpec* find_option(std::string_view argument) {
 ParseError apply_value(EditRequest& request, Option option, std::string_view value) {
   switch (option) {
     case Option::destination:
-      if (value.empty() || find_destination(value[0]) == nullptr) return ParseError::invalid_dest;
+      if (value.empty() || !destination_code(value[0])) return ParseError::invalid_dest;
       request.destination = value[0];
       break;
     case Option::folder: request.folder = value; break;

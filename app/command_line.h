@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "console/console.h"
-#include "app/request.h"
+#include "varfile/edit_plan.h"
 
 namespace ostrel {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "console/console.h"
-#include "app/request.h"
+#include "varfile/edit_plan.h"
 
 namespace ostrel {
 

@@ -29,18 +29,6 @@ std::string two_digits(int number);
 /// limit (ulimit -f). False when that is impossible.
 [[nodiscard]] bool claim_standard_streams();
 
-/// While it lives, every signal that can be held waits (on Windows, Ctrl+C, Ctrl+Break and the
-/// closing of the console), and one that came takes effect when it ends. A run holds them from
-/// its first change to the file (the rename, or the first write) to its close, so that no signal
-/// can leave a file half edited, or under a new name without its new signature. One at a time.
-class InterruptHold {
- public:
-  InterruptHold();
-  ~InterruptHold();
-  InterruptHold(const InterruptHold&) = delete;
-  InterruptHold& operator=(const InterruptHold&) = delete;
-};
-
 /// True when stream `fd` (1 or 2) is a terminal (on Windows, a console).
 bool is_terminal(int fd);
 

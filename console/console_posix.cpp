@@ -4,35 +4,14 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #include <fcntl.h>
 #include <poll.h>
-#if defined(__linux__)
-#include <sys/syscall.h>
-#endif
 #include <unistd.h>
 
 namespace ostrel {
-
-namespace {
-
-#if defined(__linux__)
-// The kernel's signal mask, a bit per signal 1 to 64. glibc's sigfillset() and sigprocmask()
-// leave out the signals the C library keeps for itself (32 and 33; musl's 32 to 34), which would
-// end a run inside the hold: the system call itself holds every one.
-std::uint64_t mask_before_hold;
-
-void set_mask(int how, const std::uint64_t* mask, std::uint64_t* old) {
-  ::syscall(SYS_rt_sigprocmask, how, mask, old, sizeof *mask);
-}
-#else
-sigset_t mask_before_hold;
-#endif
-
-}  // namespace
 
 bool claim_standard_streams() {
   // Without this, a reader that has gone away (ostrel ... | true) kills the run with SIGPIPE in
@@ -50,28 +29,6 @@ bool claim_standard_streams() {
     if (::open("/dev/null", O_RDWR) != stream.fd) return false;
   }
   return true;
-}
-
-InterruptHold::InterruptHold() {
-  // Every signal there is: those that end a process (SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM,
-  // real-time ones...) and the rest, which wait harmlessly. SIGKILL and SIGSTOP cannot be held.
-#if defined(__linux__)
-  const std::uint64_t every = ~std::uint64_t{0};
-  set_mask(SIG_BLOCK, &every, &mask_before_hold);
-#else
-  sigset_t held;
-  sigfillset(&held);
-  ::sigprocmask(SIG_BLOCK, &held, &mask_before_hold);
-#endif
-}
-
-// A signal that came meanwhile is delivered here, and ends the process as it would have.
-InterruptHold::~InterruptHold() {
-#if defined(__linux__)
-  set_mask(SIG_SETMASK, &mask_before_hold, nullptr);
-#else
-  ::sigprocmask(SIG_SETMASK, &mask_before_hold, nullptr);
-#endif
 }
 
 bool is_terminal(int fd) { return ::isatty(fd) == 1; }

@@ -2,7 +2,6 @@
 
 #include "console/console.h"
 
-#include <atomic>
 #include <string>
 
 #include <windows.h>
@@ -10,29 +9,6 @@
 #include "varfile/file.h"
 
 namespace ostrel {
-
-namespace {
-
-std::atomic<bool> interrupts_held{false};
-
-// Runs on a thread of its own when Ctrl+C, Ctrl+Break or a close comes: it waits for the hold to
-// end, then passes the event on to the default handler, which ends the process.
-BOOL WINAPI wait_for_release(DWORD) {
-  while (interrupts_held.load()) ::Sleep(1);
-  return FALSE;
-}
-
-}  // namespace
-
-InterruptHold::InterruptHold() {
-  interrupts_held.store(true);
-  ::SetConsoleCtrlHandler(wait_for_release, TRUE);
-}
-
-InterruptHold::~InterruptHold() {
-  interrupts_held.store(false);
-  ::SetConsoleCtrlHandler(wait_for_release, FALSE);
-}
 
 bool claim_standard_streams() {
   // Nothing to do: Windows never gives a file a standard stream's place, and a write to a pipe

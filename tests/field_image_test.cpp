@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/edit_plan.h"
+#include "varfile/edit_plan.h"
 #include "console/console.h"
 #include "tests/support/var_fixture.h"
 #include "varfile/header.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The platform's file calls, implemented once per OS (file_posix.cpp, file_win32.cpp): the one
-// variable file an edit run opens, locks, reads, writes and renames, in the folder it holds;
-// loading whole files for the lister.
+// variable file an edit opens, locks, reads, writes and renames, in the folder it holds, and the
+// hold of signals while it changes; loading whole files for the lister.
 
 #include <chrono>
 #include <cstddef>
@@ -24,12 +24,14 @@ class VarFile {
   /// look at a name and every rename is made in that folder, whatever happens to the path's
   /// folders meanwhile. Nothing else is ever opened for writing, even when the path is swapped
   /// meanwhile: directories, FIFOs, devices and sockets are refused, and never waited on. A file
-  /// under a lease is waited for, at most lock_wait_limit, which covers lock() too.
-  static std::optional<VarFile> open(const char* path);
+  /// under a lease is waited for, until `give_up`, which covers lock() too.
+  static std::optional<VarFile> open(const char* path,
+                                     std::chrono::steady_clock::time_point give_up);
 
   VarFile(VarFile&& other) noexcept
       : handle_(other.handle_), folder_(other.folder_), device_(other.device_),
-        inode_(other.inode_), name_(other.name_), give_up_(other.give_up_) {
+        inode_(other.inode_), name_(other.name_), through_link_(other.through_link_),
+        give_up_(other.give_up_) {
     other.handle_ = -1;
     other.folder_ = -1;
   }
@@ -65,9 +67,15 @@ class VarFile {
 
   /// Gives the file, in its folder, the last part of `path` as its name, never replacing a file
   /// that has it, even one another process creates at that moment (best effort on filesystems
-  /// with neither an atomic no-replace rename nor hard links); then checks, without following
-  /// links, that the new name is this file.
+  /// with neither an atomic no-replace rename nor hard links); then checks that the new name is
+  /// this file: without following links, or, where the file was opened through a symbolic link,
+  /// which is what gets the new name, that it is a link to this file.
   [[nodiscard]] Renamed rename_to(const char* path);
+
+  /// Where the last part of `path`, in the file's folder, is another name of this very file:
+  /// removes the file's own name, so that the other one is its only one. False, nothing
+  /// changed, otherwise.
+  [[nodiscard]] bool keep_only_name(const char* path);
 
   /// Reads from `offset` into `buffer` until it is full or the file ends; the count read, or
   /// none when a read fails.
@@ -89,7 +97,20 @@ class VarFile {
   std::uint64_t inode_ = 0;    // compare with what its name names
   const char* name_ = nullptr;  // its name in its folder: the end of the path it was opened by,
                                 // or of the one it was renamed to
+  bool through_link_ = false;   // that name was a symbolic link when the file was opened
   std::chrono::steady_clock::time_point give_up_ = {};  // when waiting for it ends
+};
+
+/// While it lives, every signal that can be held waits (on Windows, Ctrl+C, Ctrl+Break and the
+/// closing of the console), and one that came takes effect when it ends. An edit holds them from
+/// its first change to the file (the rename, or the first write) to its close, so that no signal
+/// can leave a file half edited, or under a new name without its new signature. One at a time.
+class InterruptHold {
+ public:
+  InterruptHold();
+  ~InterruptHold();
+  InterruptHold(const InterruptHold&) = delete;
+  InterruptHold& operator=(const InterruptHold&) = delete;
 };
 
 /// Why a file could not be loaded.

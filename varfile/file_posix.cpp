@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <charconv>
 #include <chrono>
 #include <cstdio>  // renameatx_np and RENAME_EXCL (macOS)
@@ -29,6 +30,19 @@ namespace ostrel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+#if defined(__linux__)
+// The kernel's signal mask, a bit per signal 1 to 64. glibc's sigfillset() and sigprocmask()
+// leave out the signals the C library keeps for itself (32 and 33; musl's 32 to 34), which would
+// end a run inside the hold: the system call itself holds every one.
+std::uint64_t mask_before_hold;
+
+void set_mask(int how, const std::uint64_t* mask, std::uint64_t* old) {
+  ::syscall(SYS_rt_sigprocmask, how, mask, old, sizeof *mask);
+}
+#else
+sigset_t mask_before_hold;
+#endif
 
 // The last part of a path: what follows its last slash.
 const char* last_part(const char* path) {
@@ -183,9 +197,31 @@ bool atomic_rename_no_replace(int folder, const char* from, const char* to) {
 
 }  // namespace
 
-std::optional<VarFile> VarFile::open(const char* path) {
+InterruptHold::InterruptHold() {
+  // Every signal there is: those that end a process (SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM,
+  // real-time ones...) and the rest, which wait harmlessly. SIGKILL and SIGSTOP cannot be held.
+#if defined(__linux__)
+  const std::uint64_t every = ~std::uint64_t{0};
+  set_mask(SIG_BLOCK, &every, &mask_before_hold);
+#else
+  sigset_t held;
+  sigfillset(&held);
+  ::sigprocmask(SIG_BLOCK, &held, &mask_before_hold);
+#endif
+}
+
+// A signal that came meanwhile is delivered here, and ends the process as it would have.
+InterruptHold::~InterruptHold() {
+#if defined(__linux__)
+  set_mask(SIG_SETMASK, &mask_before_hold, nullptr);
+#else
+  ::sigprocmask(SIG_SETMASK, &mask_before_hold, nullptr);
+#endif
+}
+
+std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up) {
   VarFile file;
-  file.give_up_ = Clock::now() + lock_wait_limit;
+  file.give_up_ = give_up;
   file.name_ = last_part(path);
   if (file.name_ != path) {
     // The folder, opened once: "a/b" of "a/b/game.89p", "/" of "/game.89p".
@@ -204,6 +240,7 @@ std::optional<VarFile> VarFile::open(const char* path) {
   file.handle_ = fd;
   file.device_ = static_cast<std::uint64_t>(info.st_dev);
   file.inode_ = static_cast<std::uint64_t>(info.st_ino);
+  file.through_link_ = file.name_is_link();
   return file;
 }
 
@@ -253,13 +290,37 @@ VarFile::Renamed VarFile::rename_to(const char* path) {
   if (!rename_no_replace(folder, from, to)) return Renamed::failed;
   name_ = to;
   struct stat info;
-  if (::fstatat(folder, to, &info, AT_SYMLINK_NOFOLLOW) == 0 && same_file(info, device_, inode_)) {
+  if (::fstatat(folder, to, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+      (same_file(info, device_, inode_) ||
+       (through_link_ && S_ISLNK(info.st_mode) && ::fstatat(folder, to, &info, 0) == 0 &&
+        same_file(info, device_, inode_)))) {
     return Renamed::done;
   }
   // Another program put something else in the file's place since the lock's look: that was
   // renamed, and gets its name back.
   if (rename_no_replace(folder, to, from)) name_ = from;
   return Renamed::not_this_file;
+}
+
+bool VarFile::keep_only_name(const char* path) {
+  const int folder = folder_of(folder_);
+  const char* other = last_part(path);
+  struct stat info;
+  if (std::strcmp(other, name_) == 0 || ::fstatat(folder, other, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !same_file(info, device_, inode_)) {
+    return false;
+  }
+  // The own name is first moved aside under a name of this run's own and checked to be this
+  // file there, so that a file another program put in its place meanwhile is never removed.
+  const std::string aside = std::string(name_) + ".ostrel-" + std::to_string(::getpid());
+  if (!rename_no_replace(folder, name_, aside.c_str())) return false;
+  if (::fstatat(folder, aside.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !same_file(info, device_, inode_) || ::unlinkat(folder, aside.c_str(), 0) != 0) {
+    static_cast<void>(rename_no_replace(folder, aside.c_str(), name_));
+    return false;
+  }
+  name_ = other;
+  return true;
 }
 
 std::optional<std::size_t> VarFile::read_at(std::uint64_t offset, std::span<char> buffer) {

@@ -3,6 +3,7 @@
 // page) and are widened for the wide calls.
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <new>
@@ -21,6 +22,15 @@ namespace {
 constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 using Clock = std::chrono::steady_clock;
+
+std::atomic<bool> interrupts_held{false};
+
+// Runs on a thread of its own when Ctrl+C, Ctrl+Break or a close comes: it waits for the hold to
+// end, then passes the event on to the default handler, which ends the process.
+BOOL WINAPI wait_for_release(DWORD) {
+  while (interrupts_held.load()) ::Sleep(1);
+  return FALSE;
+}
 
 // The last part of a path: what follows its last folder separator (or a drive's colon).
 const char* last_part(const char* path) {
@@ -103,6 +113,16 @@ bool lock_until(HANDLE file, DWORD flags, Clock::time_point give_up, bool& waite
 
 }  // namespace
 
+InterruptHold::InterruptHold() {
+  interrupts_held.store(true);
+  ::SetConsoleCtrlHandler(wait_for_release, TRUE);
+}
+
+InterruptHold::~InterruptHold() {
+  interrupts_held.store(false);
+  ::SetConsoleCtrlHandler(wait_for_release, FALSE);
+}
+
 std::wstring widen(std::string_view text, bool strict) {
   const DWORD flags = strict ? MB_ERR_INVALID_CHARS : 0;
   const int size = static_cast<int>(text.size());
@@ -113,21 +133,12 @@ std::wstring widen(std::string_view text, bool strict) {
   return wide;
 }
 
-std::optional<VarFile> VarFile::open(const char* path) {
+std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up) {
   const std::wstring wide = widen_path(path);
   if (wide.empty() || windows_would_change(path)) return std::nullopt;
   VarFile file;
-  file.give_up_ = Clock::now() + lock_wait_limit;
-  file.name_ = path;  // names are looked at by their whole path; the folder is held to rename in
-  // The folder, opened once: "sub\" of "sub\game.89p", "." of "game.89p", "C:." of "C:game.89p".
-  const std::size_t folder_end = static_cast<std::size_t>(last_part(path) - path);
-  std::string folder(path, folder_end);
-  if (folder.empty() || folder.back() == ':') folder += '.';
-  const HANDLE folder_handle = ::CreateFileW(widen_path(folder).c_str(), GENERIC_READ, share_all,
-                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                             nullptr);
-  if (folder_handle == INVALID_HANDLE_VALUE) return std::nullopt;
-  file.folder_ = reinterpret_cast<std::intptr_t>(folder_handle);
+  file.give_up_ = give_up;
+  file.name_ = path;  // names are looked at by their whole path; the handle itself is renamed
   // Looked at first through a handle that can neither read nor write, then reopened from that
   // handle, so that only the regular disk file looked at is ever opened for writing: never a
   // folder, a device such as NUL or CON, or a pipe. Folders fail the look itself.
@@ -143,6 +154,7 @@ std::optional<VarFile> VarFile::open(const char* path) {
   ::CloseHandle(look);
   if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
   file.handle_ = reinterpret_cast<std::intptr_t>(handle);
+  file.through_link_ = file.name_is_link();
   return file;
 }
 
@@ -173,17 +185,18 @@ bool VarFile::name_is_free(const char* path) const {
          ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
-VarFile::Renamed VarFile::rename_to(const char* path) {
-  // The handle itself is renamed, in the folder where the file it holds is now (as the handle
-  // tells it, whatever the path's folders name now), never replacing a file.
-  const HANDLE handle = as_handle(handle_);
+namespace {
+
+// Renames what `handle` holds, in the folder where it is now (as the handle tells it, whatever
+// the path's folders name now), to the last part of `path`, never replacing a file.
+bool rename_handle(HANDLE handle, const char* path) {
   const DWORD length =
       ::GetFinalPathNameByHandleW(handle, nullptr, 0, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
   std::wstring where(length, L'\0');
   const DWORD got = ::GetFinalPathNameByHandleW(handle, where.data(), length,
                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
   const std::wstring name = widen_path(last_part(path));
-  if (length == 0 || got == 0 || got >= length || name.empty()) return Renamed::failed;
+  if (length == 0 || got == 0 || got >= length || name.empty()) return false;
   where.resize(where.rfind(L'\\', got) + 1);  // "\\?\C:\games\" of "\\?\C:\games\game.89p"
   if (where.starts_with(L"\\\\?\\")) where.replace(0, 4, L"\\??\\");  // the system's own form
   where += name;
@@ -192,12 +205,46 @@ VarFile::Renamed VarFile::rename_to(const char* path) {
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   info->FileNameLength = where_size;
   std::memcpy(info->FileName, where.data(), where_size);
-  if (!::SetFileInformationByHandle(handle, FileRenameInfo, info,
-                                    static_cast<DWORD>(buffer.size()))) {
-    return Renamed::failed;
+  return ::SetFileInformationByHandle(handle, FileRenameInfo, info,
+                                      static_cast<DWORD>(buffer.size())) != 0;
+}
+
+}  // namespace
+
+VarFile::Renamed VarFile::rename_to(const char* path) {
+  if (!through_link_) {
+    if (!rename_handle(as_handle(handle_), path)) return Renamed::failed;
+    name_ = path;
+    return Renamed::done;
+  }
+  // Opened through a link: the link itself is renamed, as on POSIX systems, and must still lead
+  // to the file held.
+  const HANDLE link = ::CreateFileW(widen_path(name_).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                    share_all, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                    nullptr);
+  if (link == INVALID_HANDLE_VALUE) return Renamed::failed;
+  const bool renamed = rename_handle(link, path);
+  ::CloseHandle(link);
+  if (!renamed) return Renamed::failed;
+  const char* from = name_;
+  name_ = path;
+  if (names_file(path, device_, inode_)) return Renamed::done;
+  if (rename_to(from) == Renamed::done) name_ = from;
+  return Renamed::not_this_file;
+}
+
+bool VarFile::keep_only_name(const char* path) {
+  // The handle was opened by the file's own name: marked for deletion, it removes that name alone
+  // when it is closed, the file keeping its other one.
+  FILE_DISPOSITION_INFO dispose{TRUE};
+  if (std::string_view(last_part(path)) == last_part(name_) || !names_file(path, device_, inode_) ||
+      !::SetFileInformationByHandle(as_handle(handle_), FileDispositionInfo, &dispose,
+                                    sizeof dispose)) {
+    return false;
   }
   name_ = path;
-  return Renamed::done;
+  return true;
 }
 
 std::optional<std::size_t> VarFile::read_at(std::uint64_t offset, std::span<char> buffer) {

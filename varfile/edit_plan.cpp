@@ -1,8 +1,7 @@
-#include "app/edit_plan.h"
+#include "varfile/edit_plan.h"
 
 #include <new>
 
-#include "app/messages.h"
 #include "varfile/extension.h"
 #include "varfile/header.h"
 
@@ -21,23 +20,16 @@ void add_write(PlannedTask& task, std::size_t offset, std::string_view bytes) {
   task.writes[task.write_count++] = write_of(offset, bytes);
 }
 
-// The warnings of a text field: a character the calculator lacks, and a value cut short.
-struct FieldWarnings {
-  std::string_view lacking;
-  std::string_view truncated;
-};
-
 // The folder, variable-name and comment tasks: the field image of the typed `value`, written at
-// `offset` (and at `also_at`, unless 0), its task line with the value as typed and cut, and the
-// field's warnings before them.
+// `offset` (and at `also_at`, unless 0), and the value as typed and cut for the task line.
 template <std::size_t N>
-PlannedTask text_task(std::string_view value, FieldWarnings warnings, std::string_view line,
-                      std::size_t offset, std::size_t also_at = 0) {
+PlannedTask text_task(TaskKind kind, std::string_view value, std::size_t offset,
+                      std::size_t also_at = 0) {
   const FieldImage<N> image = make_field_image<N>(value);
   PlannedTask task;
-  if (image.lacking) task.warnings[0] = warnings.lacking;
-  if (image.truncated) task.warnings[1] = warnings.truncated;
-  task.line = line;
+  task.kind = kind;
+  task.lacking = image.lacking;
+  task.truncated = image.truncated;
   task.value = value.substr(0, image.taken);
   const std::string_view bytes(image.bytes.data(), N);
   add_write(task, offset, bytes);
@@ -63,42 +55,35 @@ EditPlan plan_edit(const EditRequest& request, bool ext_checked, std::string_vie
   const auto add = [&plan](PlannedTask task) { plan.tasks[plan.task_count++] = task; };
 
   if (request.destination) {
-    const Destination& destination = *find_destination(*request.destination);
     PlannedTask task;
-    task.line = destination.task_line;
-    add_write(task, places.attribute, {reinterpret_cast<const char*>(&destination.code), 1});
+    const std::uint8_t code = destination_code(*request.destination).value_or(attribute_ram);
+    add_write(task, places.attribute, {reinterpret_cast<const char*>(&code), 1});
     add(task);
   }
   if (request.folder && *request.folder == "-") {
     // Only the first byte of the folder (and of the folder entry's name) is zeroed: the
     // receiving unit then uses its current folder.
     PlannedTask task;
-    task.line = msg::task_current_folder;
-    task.line_first = false;
+    task.kind = TaskKind::current_folder;
     add_write(task, folder_offset, {"\0", 1});
     if (places.folder_entry_name != 0) add_write(task, places.folder_entry_name, {"\0", 1});
     add(task);
   } else if (request.folder) {
-    add(text_task<folder_width>(*request.folder, {msg::folder_lacking, msg::folder_truncated},
-                                msg::task_folder, folder_offset, places.folder_entry_name));
+    add(text_task<folder_width>(TaskKind::folder, *request.folder, folder_offset,
+                                places.folder_entry_name));
   }
   if (request.var_name) {
-    add(text_task<var_name_width>(*request.var_name,
-                                  {msg::var_name_lacking, msg::var_name_truncated},
-                                  msg::task_var_name, places.var_name));
+    add(text_task<var_name_width>(TaskKind::var_name, *request.var_name, places.var_name));
   }
   if (request.comment) {
-    add(text_task<comment_width>(*request.comment, {msg::comment_lacking, msg::comment_truncated},
-                                 msg::task_comment, comment_offset));
+    add(text_task<comment_width>(TaskKind::comment, *request.comment, comment_offset));
   }
   if (request.target) {
     PlannedTask task;
-    task.line = msg::task_target;
+    task.kind = TaskKind::target;
     task.value = *request.target;
-    task.line_first = false;
     add_write(task, signature_offset, signature_for(*request.target));
     plan.resigns = head.substr(signature_offset, signature_size) != signature_for(*request.target);
-    if (!ext_checked) task.after_writes = msg::extension_unmodified;
     add(task);
     if (ext_checked) {
       try {
