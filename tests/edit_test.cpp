@@ -226,6 +226,11 @@ TEST(Edits, PathsAreUsedAsGiven) {
                   cannot_rename("y.89p", "y.89p"), 1, linked_v2};
   in_place.posix_only = not_renamed.posix_only;
   rows.push_back(in_place);
+  // Its signature already right, the link is renamed, the file edited through it.
+  Row link_renamed = {"a link renamed", {"-q", "-c", "via", "-ti", "v2", "y.89p"}, linked_v2, "", "",
+                      0, {{"x.v2p", patched(for_v2, {{18, "via"}})}, {"y.v2p", link_to("x.v2p")}}};
+  link_renamed.posix_only = not_renamed.posix_only;
+  rows.push_back(link_renamed);
   for (const Row& row : rows) check(row);
 }
 

@@ -40,7 +40,11 @@ TEST(FieldImage, BoundedCopyZeroFills) {
       {"abcdefg\xC3\xA9\xCF\x86", "abcdefg\xE9", 9, true},
       {"abcdefg\xE4\xB8\xAD", std::string("abcdefg\0", 8), 7, true, true},
       {"\xE4\xB8\xAD\xC3\xA9", std::string("\xE4\xB8\xAD\xC3\xA9\0\0\0", 8), 5, false, true},
-      {"abcdefg\xC3\xA9\xFF", "abcdefg\xC3", 8, true},
+      {"abcdefg\xC3\xA9\xFF", "abcdefg\xE9", 9, true},
+      {"abcdefgh\xE4\xB8\xAD", "abcdefgh", 8, true},  // decided on what is kept
+      {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xE4\xB8\xAD",
+       std::string(8, '\xE9'), 16, true},
+      {"y\xCC\x85\xE2\x86\x92", std::string("\x9B\x16\0\0\0\0\0\0", 8), 6, false},
   };
   for (const Case& c : cases) {
     const FolderField image = make_field_image<8>(c.value);

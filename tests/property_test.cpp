@@ -69,7 +69,7 @@ class Generator {
   }
 
   // Typed text: ASCII letters; or characters, some of them ones the calculator lacks; or, where
-  // a command line carries bytes, raw bytes, never valid UTF-8 (0xFF among them).
+  // a command line carries bytes, raw bytes, never valid UTF-8 (0xFF first).
   std::string text(std::size_t length) {
     const int kind = static_cast<int>(below(10));
     if (kind < 7 || length == 0) {
@@ -85,7 +85,7 @@ class Generator {
       return utf8;
     }
     Bytes raw = bytes(length, 1, 255);
-    raw[below(length)] = 0xFF;
+    raw[0] = 0xFF;
     return std::string(raw.begin(), raw.end());
   }
 
@@ -160,7 +160,8 @@ bool known_extension(const std::string& path) {
 
 // A typed value as ostrel writes it into a field of `width`, as the generator makes them: bytes
 // that are not UTF-8 (0xFF among them) as given, cut at the width; UTF-8 with a character beyond
-// ASCII (one the calculator lacks) as given, with a warning, cut at a character.
+// ASCII (one the calculator lacks) among the characters that fit as given, with a warning, cut at
+// a character.
 struct Typed {
   std::string image, shown;
   bool truncated = false, lacking = false;
@@ -169,10 +170,10 @@ struct Typed {
 Typed typed(const std::string& value, std::size_t width) {
   const bool utf8 = value.find('\xff') == std::string::npos;
   Typed t;
-  for (std::size_t i = 0; i < value.size();) {
+  for (std::size_t i = 0, chars = 0; i < value.size(); ++chars) {
     const auto lead = static_cast<std::uint8_t>(value[i]);
     const std::size_t length = !utf8 || lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    t.lacking = t.lacking || (utf8 && length > 1);
+    t.lacking = t.lacking || (utf8 && length > 1 && chars < width);
     if (t.image.size() + length > width) t.truncated = true;
     if (!t.truncated) t.image += value.substr(i, length);
     i += length;

@@ -24,10 +24,11 @@ FileForm form_of(std::string_view head) {
 }
 
 FieldFill fill_field(std::string_view value, std::span<char> field) {
-  // The whole value is read first: it is written as the calculator's text only when all of it is.
+  // The characters that fit as the calculator's bytes, one each, are read first: the part kept
+  // is written as the calculator's text when all of it is UTF-8 the calculator has.
   bool utf8 = true;
   bool calculator = true;
-  for (std::size_t at = 0; at < value.size() && utf8;) {
+  for (std::size_t at = 0, kept = 0; at < value.size() && utf8 && kept < field.size(); ++kept) {
     const TypedChar c = typed_char_at(value, at);
     utf8 = c.length > 0;
     calculator = calculator && c.byte != 0;

@@ -33,10 +33,10 @@ struct FieldFill {
   bool lacking = false;    // UTF-8 with a character the calculator lacks: written as given
 };
 
-/// Writes the typed `value` into the zero-filled `field` as the calculator stores text: a value
-/// of valid UTF-8 whose every character the calculator has as the calculator's bytes, one per
-/// character (ASCII as it is); any other value as its bytes. Whatever does not fit is cut, at a
-/// character where the value is UTF-8, at the field's width where it is not.
+/// Writes the typed `value` into the zero-filled `field` as the calculator stores text: where the
+/// characters that fit the field, one byte each, are valid UTF-8 the calculator has, as the
+/// calculator's bytes (ASCII as it is); otherwise as the value's bytes. Whatever does not fit is
+/// cut, at a character where the value is UTF-8, at the field's width where it is not.
 FieldFill fill_field(std::string_view value, std::span<char> field);
 
 /// A fixed-width text field as stored in the header: the value's bytes as fill_field() writes
