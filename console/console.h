@@ -29,6 +29,10 @@ std::string two_digits(int number);
 /// limit (ulimit -f). False when that is impossible.
 [[nodiscard]] bool claim_standard_streams();
 
+/// The shell the system's users type commands into: POSIX sh, or cmd on Windows.
+enum class Shell { sh, cmd };
+Shell system_shell();
+
 /// True when stream `fd` (1 or 2) is a terminal (on Windows, a console).
 bool is_terminal(int fd);
 

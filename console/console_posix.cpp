@@ -31,6 +31,8 @@ bool claim_standard_streams() {
   return true;
 }
 
+Shell system_shell() { return Shell::sh; }
+
 bool is_terminal(int fd) { return ::isatty(fd) == 1; }
 
 Charset terminal_charset() {

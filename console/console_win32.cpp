@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include "varfile/file.h"
 
 namespace ostrel {
 
@@ -15,6 +14,8 @@ bool claim_standard_streams() {
   // whose reader has gone simply fails.
   return true;
 }
+
+Shell system_shell() { return Shell::cmd; }
 
 bool is_terminal(int fd) {
   DWORD mode = 0;
@@ -32,7 +33,8 @@ bool write_stream(int fd, std::string_view text) {
   if (::GetConsoleMode(stream, &mode)) {
     // A console shows text only as UTF-16: the UTF-8 bytes are widened for it. Redirected, the
     // stream gets the bytes themselves, the same as on every other system.
-    const std::wstring wide = widen(text, false);
+    const std::u16string utf16 = utf16_of(text, false);
+    const std::wstring wide(utf16.begin(), utf16.end());
     for (std::wstring_view rest = wide; !rest.empty();) {
       DWORD written = 0;
       if (!::WriteConsoleW(stream, rest.data(), static_cast<DWORD>(rest.size()), &written,

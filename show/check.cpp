@@ -2,6 +2,7 @@
 
 #include "show/check.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -28,68 +29,6 @@ std::string_view family_named(std::string_view prefix) {
                                                                              : "Voyage 200";
 }
 
-// `word` as one word of the system's shell, for a command that works on that very file: bare
-// where it is plain; none where no quoting can carry it.
-std::optional<std::string> quoted(std::string_view word) {
-  constexpr std::string_view plain =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._/-+,:@";
-  if (!word.empty() && word.find_first_not_of(plain) == std::string_view::npos) {
-    return std::string(word);
-  }
-#if defined(_WIN32)
-  // cmd, and cmd's for /f: a name holds no double quote, and within them % ! & ^ stand for
-  // themselves.
-  std::string quoted = "\"";
-  quoted.append(word) += '"';
-  return quoted;
-#else
-  // Every POSIX shell (dash, bash, busybox sh, zsh): single quotes, where every byte but the quote
-  // stands for itself, ' as '\''. A byte a line cannot carry, a terminal would act on, or that is
-  // not UTF-8 is printed by printf in octal, "$(printf '\NNN')", so that the command is one line
-  // of printable text; as a command substitution drops the line feeds it ends with, a piece never
-  // ends in one, but takes the next byte along.
-  std::string quoted;
-  bool in_quotes = false;
-  for (std::size_t i = 0; i < word.size();) {
-    const Utf8Char c = utf8_char_at(word, i);
-    if (c.length > 0 && !is_unseen(c.code)) {
-      if (!in_quotes) quoted += '\'';
-      in_quotes = true;
-      quoted += c.code == '\'' ? "'\\''" : word.substr(i, c.length);
-      i += c.length;
-      continue;
-    }
-    if (in_quotes) quoted += '\'';
-    in_quotes = false;
-    quoted += "\"$(printf '";
-    for (bool piece = true; piece; ++i) {
-      const auto byte = static_cast<std::uint8_t>(word[i]);
-      quoted += {'\\', static_cast<char>('0' + (byte >> 6)),
-                 static_cast<char>('0' + (byte >> 3 & 7)), static_cast<char>('0' + (byte & 7))};
-      const Utf8Char next = i + 1 < word.size() ? utf8_char_at(word, i + 1) : Utf8Char{0, 1};
-      piece = i + 1 < word.size() && (byte == '\n' || next.length == 0 || is_unseen(next.code));
-    }
-    if (word[i - 1] == '\n') return std::nullopt;  // the name ends in a line feed
-    quoted += "')\"";
-  }
-  if (in_quotes) quoted += '\'';
-  return quoted;
-#endif
-}
-
-// The mend: the program and its arguments, and the command line they make for the shell. None
-// where a word cannot be quoted.
-void add_mend(Problem& problem, std::vector<std::string> args) {
-  std::string command;
-  for (const std::string& arg : args) {
-    const std::optional<std::string> word = quoted(arg);
-    if (!word) return;
-    command += command.empty() ? *word : " " + *word;
-  }
-  problem.mend = std::move(command);
-  problem.mend_args = std::move(args);
-}
-
 std::string number(std::uint64_t value) { return std::to_string(value); }
 
 std::string hex(std::uint8_t byte) {
@@ -98,32 +37,58 @@ std::string hex(std::uint8_t byte) {
   return digits;
 }
 
-// The signature against the name's device prefix; ostrel rewrites a variable file's signature
-// for the devices it knows, keeping the name, but not through another name, which may be for
-// another device (`names` null: a Flash file, which it does not edit).
+// The device prefix that names `family`, in the case of the name's type letter.
+std::string prefix_for(std::string_view family, const Ti68kExtension& says) {
+  std::string prefix = family == "TI-89"        ? "89"
+                       : family == "TI-92"      ? "92"
+                       : family == "Voyage 200" ? "v2"
+                                                : "9x";
+  const bool upper = says.extension[2] >= 'A' && says.extension[2] <= 'Z';
+  for (char& c : prefix) {
+    if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return prefix;
+}
+
+// `path` with its extension's device prefix `prefix`.
+std::string with_prefix(std::string_view path, std::string_view prefix) {
+  std::string renamed(path);
+  renamed.replace(renamed.size() - 3, 2, prefix);
+  return renamed;
+}
+
+// The signature against the name's device prefix (`names` null: a Flash file, which is never
+// mended). The name is trusted: the signature is rewritten for it, as ostrel -ti does, but not
+// through another name, which may be for another device. But machine code runs on the calculator
+// it was built for: its file is renamed for the signature. And where the file has two names, as
+// an interrupted rename leaves it, the one its signature fits is kept.
 void check_signature(std::string_view path, const std::optional<Ti68kExtension>& says,
                      std::string_view family, std::string_view mark, const LoadedNames* names,
-                     std::vector<Problem>& problems) {
+                     std::string_view twin, bool machine_code, std::vector<Problem>& problems) {
   if (!says || fits(says->prefix, family)) return;
   Problem problem{
       show_msg::code_signature,
       format_message(show_msg::signature_vs_name, {family, mark, family_named(says->prefix)})};
-  if (names != nullptr && says->prefix != "92") {
-    if (names->symbolic_link) {
-      problem.no_mend = show_msg::no_mend_link;
-    } else if (names->links > 1) {
-      problem.no_mend = show_msg::no_mend_hard_link;
-    } else {
-      std::vector<std::string> args = {"ostrel", "-q", "-ti", says->prefix, std::string(path)};
-      if (!is_known_extension(says->extension)) args.insert(args.begin() + 2, "-n_extcheck");
-      add_mend(problem, std::move(args));
-    }
+  const std::optional<Ti68kExtension> twin_says = ti68k_extension(twin);
+  if (names == nullptr) {
+  } else if (twin_says && fits(twin_says->prefix, family)) {
+    problem.mend = {Mend::Kind::one_name, {}, std::string(twin)};
+  } else if (machine_code) {
+    problem.mend = {Mend::Kind::rename, {}, with_prefix(path, prefix_for(family, *says))};
+  } else if (says->prefix == "92") {
+  } else if (names->symbolic_link) {
+    problem.no_mend = show_msg::no_mend_link;
+  } else if (names->links > 1) {
+    problem.no_mend = show_msg::no_mend_hard_link;
+  } else {
+    problem.mend = {Mend::Kind::sign, says->prefix == "89" ? "89" : says->prefix == "9x" ? "9x"
+                                                                                           : "v2"};
   }
   problems.push_back(std::move(problem));
 }
 
 // The type against the name's type letter, for a file of one variable: the file renamed to the
-// letter of its type, in its folder, never replacing a file.
+// letter of its type, in its folder, keeping the letter's case.
 void check_type(std::string_view path, const std::optional<Ti68kExtension>& says,
                 const VarContents& contents, std::vector<Problem>& problems) {
   if (!says || contents.variables.size() != 1 || says->letter == 'g') return;
@@ -140,13 +105,29 @@ void check_type(std::string_view path, const std::optional<Ti68kExtension>& says
   std::string renamed(path);
   renamed.back() =
       path.back() >= 'A' && path.back() <= 'Z' ? static_cast<char>(*letter - 32) : *letter;
-#if defined(_WIN32)
-  const std::size_t folder_end = renamed.find_last_of("/\\:") + 1;  // npos + 1: no folder
-  add_mend(problem, {"ren", std::string(path), renamed.substr(folder_end)});
-#else
-  add_mend(problem, {"mv", "-n", "--", std::string(path), renamed});
-#endif
+  problem.mend = {Mend::Kind::rename, {}, std::move(renamed)};
   problems.push_back(std::move(problem));
+}
+
+// A file is mended in one go: where its name goes, every problem of its name goes with it, and
+// where it is renamed twice (its device prefix and its type letter), the name has both changes.
+void join_mends(std::string_view path, std::vector<Problem>& problems) {
+  const Mend* one_name = nullptr;
+  std::string renamed(path);
+  for (const Problem& problem : problems) {
+    if (problem.mend.kind == Mend::Kind::one_name) one_name = &problem.mend;
+    if (problem.mend.kind != Mend::Kind::rename) continue;
+    for (std::size_t i = renamed.size() - 3; i < renamed.size(); ++i) {
+      if (problem.mend.path[i] != path[i]) renamed[i] = problem.mend.path[i];
+    }
+  }
+  for (Problem& problem : problems) {
+    if (one_name != nullptr && problem.mend.kind == Mend::Kind::rename) {
+      problem.mend = *one_name;
+    } else if (problem.mend.kind == Mend::Kind::rename) {
+      problem.mend.path = renamed;
+    }
+  }
 }
 
 // Why the reader refused a file, where that is a problem of its own: its length, or its entries.
@@ -207,7 +188,7 @@ void check_entries(std::string_view bytes, const VarContents& contents, Charset 
 
 std::vector<Problem> variable_file_problems(std::string_view path, std::string_view bytes,
                                             const VarContents& contents, const LoadedNames& names,
-                                            Charset charset) {
+                                            std::string_view twin, Charset charset) {
   std::vector<Problem> problems;
   if (contents.error != ContentError::none) {
     check_refused(bytes, contents.error, problems);
@@ -228,8 +209,12 @@ std::vector<Problem> variable_file_problems(std::string_view path, std::string_v
   }
   check_entries(bytes, contents, charset, problems);
   const std::optional<Ti68kExtension> says = ti68k_extension(path);
-  check_signature(path, says, family_of(contents.signature), contents.signature, &names, problems);
+  const bool machine_code =
+      contents.variables.size() == 1 && contents.variables.front().type == machine_code_type;
+  check_signature(path, says, family_of(contents.signature), contents.signature, &names, twin,
+                  machine_code, problems);
   check_type(path, says, contents, problems);
+  join_mends(path, problems);
   return problems;
 }
 
@@ -242,21 +227,51 @@ std::vector<Problem> flash_file_problems(std::string_view path, const FlashConte
   if (contents.error != ContentError::none) return problems;
   const std::uint8_t device_type = contents.parts.front().device_type;
   check_signature(path, ti68k_extension(path), flash_family(device_type),
-                  "device type 0x" + hex(device_type), nullptr, problems);
+                  "device type 0x" + hex(device_type), nullptr, {}, false, problems);
   return problems;
 }
 
+std::vector<std::string> twin_candidates(std::string_view path, std::uint8_t type) {
+  std::vector<std::string> names;
+  const std::optional<Ti68kExtension> says = ti68k_extension(path);
+  if (!says) return names;
+  const std::optional<char> letter = type_letter(type);
+  const bool upper = path.back() >= 'A' && path.back() <= 'Z';
+  for (const std::string_view prefix : {"89", "9x", "9X", "v2", "V2", "92"}) {
+    for (const char own : {path.back(), letter ? static_cast<char>(*letter - (upper ? 32 : 0))
+                                               : path.back()}) {
+      std::string name = with_prefix(path, prefix);
+      name.back() = own;
+      if (name != path && std::find(names.begin(), names.end(), name) == names.end()) {
+        names.push_back(std::move(name));
+      }
+    }
+  }
+  return names;
+}
+
 std::string problem_lines(std::string_view path, const std::vector<Problem>& problems,
-                          Charset charset) {
+                          Charset charset, bool quiet) {
   std::string lines;
   for (const Problem& problem : problems) {
+    if (quiet && problem.fixed == Fixed::fixed) continue;
     append_shown(lines, path, charset, path_escapes);
     lines += ": ";
     lines += problem.code;
     lines += ": ";
     lines += problem.message;
-    if (!problem.mend.empty()) lines += format_message(show_msg::mend, {problem.mend});
-    if (!problem.no_mend.empty()) lines += format_message(show_msg::no_mend, {problem.no_mend});
+    if (problem.fixed == Fixed::fixed) {
+      const bool renamed = problem.mend.kind != Mend::Kind::sign;
+      std::string shown;
+      if (renamed) append_shown(shown, problem.mend.path, charset, path_escapes);
+      lines += renamed ? format_message(show_msg::fixed_renamed, {shown}) : show_msg::fixed;
+    } else if (problem.fixed == Fixed::not_fixed) {
+      lines += format_message(show_msg::not_fixed, {problem.not_fixed});
+    } else if (!problem.command.empty()) {
+      lines += format_message(show_msg::mend, {problem.command});
+    } else if (!problem.no_mend.empty()) {
+      lines += format_message(show_msg::no_mend, {problem.no_mend});
+    }
     lines += '\n';
   }
   return lines;

@@ -28,6 +28,10 @@ ShowParse parse_show_command_line(int argc, const char* const* argv) {
       request.check = true;
     } else if (arg == "--mends") {
       request.check = request.mends = true;
+    } else if (arg == "--fix") {
+      request.check = request.fix = true;
+    } else if (arg == "-q" || arg == "--quiet") {
+      request.quiet = true;
     } else if (arg == "-r" || arg == "--recursive") {
       request.recursive = true;
     } else if (arg == "--help" || arg == "-h") {

@@ -12,8 +12,10 @@ namespace ostrel {
 
 struct ShowRequest {
   bool json = false;     // --json
-  bool check = false;    // --check, or --mends
+  bool check = false;    // --check, --mends or --fix
   bool mends = false;    // --mends: only the commands that mend
+  bool fix = false;      // --fix: the mends made
+  bool quiet = false;    // -q, --quiet: no line for a problem fixed, no count
   bool recursive = false;  // -r, --recursive: folders are walked
   bool help = false;     // --help, -h
   bool version = false;  // --version

@@ -176,9 +176,9 @@ void add_json_problems(std::string& object, const std::vector<Problem>& problems
     append_json_text(object, "code", problem.code);
     object += ',';
     append_json_text(object, "message", problem.message);
-    if (!problem.mend.empty()) {
+    if (!problem.command.empty()) {
       object += ',';
-      append_json_text(object, "mend", problem.mend);
+      append_json_text(object, "mend", problem.command);
       object += ",\"mend_args\":[";
       for (const std::string& arg : problem.mend_args) {
         if (&arg != &problem.mend_args.front()) object += ',';
@@ -190,6 +190,10 @@ void add_json_problems(std::string& object, const std::vector<Problem>& problems
       object += ',';
       append_json_text(object, "no_mend", problem.no_mend);
     }
+    if (problem.fixed != Fixed::not_tried) {
+      object += problem.fixed == Fixed::fixed ? ",\"fixed\":true" : ",\"fixed\":false,";
+    }
+    if (problem.fixed == Fixed::not_fixed) append_json_text(object, "not_fixed", problem.not_fixed);
     object += '}';
   }
   object += "]}";

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   } else if (parsed.request.version) {
     ostrel::print_show_version(console);
   } else {
-    return ostrel::list_files(parsed.request, console, charset) == ostrel::ShowStatus::all_good
+    return ostrel::list_files(parsed.request, console, charset, ostrel::system_shell()) == ostrel::ShowStatus::all_good
                ? 0
                : 1;
   }

@@ -8,16 +8,20 @@
 namespace ostrel::show_msg {
 
 inline constexpr std::string_view help =
-    "Usage: ostrel-show [--json] [--check | --mends] [-r] [--] FILE...\n"
+    "Usage: ostrel-show [--json] [--check | --mends | --fix] [-q] [-r] [--] FILE...\n"
     "Lists what TI-68k variable and Flash files hold: for each variable, the calculator\n"
     "family, folder and name, type, destination, data size, checksum and comment; for\n"
     "each part of a Flash file, its family, name, kind, size, revision and date.\n"
     "\n"
     "  --json     one JSON array, with an object per file read\n"
-    "  --check    list only problems, each with its code and, where ostrel mends it,\n"
+    "  --check    list only problems, each with its code and, where it can be mended,\n"
     "             the command that does; a count of the files on standard error\n"
-    "  --mends    as --check, but list only those commands, one per line, for the\n"
-    "             shell (sh; on Windows, cmd's for /f)\n"
+    "  --fix      as --check, and mend every problem that can be, as ostrel edits:\n"
+    "             each line says whether it was fixed, or why not\n"
+    "  --mends    as --check, but list only the commands that mend, one per line, for\n"
+    "             the shell (sh; on Windows, cmd) to run, for review first\n"
+    "  -q, --quiet\n"
+    "             no line for a problem fixed, and no count of the files\n"
     "  -r, --recursive\n"
     "             walk each FILE that is a folder, and the folders in it, for files\n"
     "             named as TI-68k files are (.89p, .9xk, .V2S...), in name order\n"
@@ -26,7 +30,8 @@ inline constexpr std::string_view help =
     "  --         end of options: every argument after it is a file\n"
     "\n"
     "Exit status: 0 when every file was read and every checksum is right (with --check,\n"
-    "when no file has a problem), 1 otherwise, 2 for a bad command line.\n";
+    "when no file has a problem; with --fix, when none is left), 1 otherwise, 2 for a\n"
+    "bad command line.\n";
 inline constexpr std::string_view version = "ostrel-show " OSTREL_VERSION "\n";
 
 // A file that cannot be listed.
@@ -37,6 +42,7 @@ inline constexpr std::string_view not_regular = "not a regular file";
 inline constexpr std::string_view too_large = "too large to be a TI-68k variable file";
 inline constexpr std::string_view read_failed = "cannot be read";
 inline constexpr std::string_view locked = "locked by another program";
+inline constexpr std::string_view too_many_open = "cannot be opened: too many files are open";
 inline constexpr std::string_view not_variable_file = "not a TI-68k variable file";
 inline constexpr std::string_view not_ti68k_flash = "not a TI-68k Flash file";
 inline constexpr std::string_view truncated = "truncated: the file ends before its header says";
@@ -68,7 +74,20 @@ inline constexpr std::string_view no_mend_link =
     "a symbolic link, whose own name may be for another device";
 inline constexpr std::string_view no_mend_hard_link =
     "the file has another name, which may be for another device";
+inline constexpr std::string_view no_mend_taken = "%s is taken";
+inline constexpr std::string_view no_mend_cycle =
+    "%s is taken by a file whose own mend needs this name";
 inline constexpr std::string_view summary = "files checked: %s, with problems: %s";
+inline constexpr std::string_view fix_summary = "files checked: %s, with problems: %s, fixed: %s";
+// ostrel-show --fix: what it made of each problem it could mend.
+inline constexpr std::string_view fixed = " (fixed)";
+inline constexpr std::string_view fixed_renamed = " (fixed: now named %s)";
+inline constexpr std::string_view not_fixed = " (not fixed: %s)";
+inline constexpr std::string_view fix_cannot_open = "it cannot be opened for writing, or is locked";
+inline constexpr std::string_view fix_changed = "it changed meanwhile";
+inline constexpr std::string_view fix_cannot_write = "it cannot be written";
+inline constexpr std::string_view fix_cannot_rename = "it cannot be renamed to %s";
+inline constexpr std::string_view fix_other_name = "it has another name now";
 
 // The listing, and the command line.
 inline constexpr std::string_view cannot_write = "cannot write to standard output";

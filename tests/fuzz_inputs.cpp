@@ -89,7 +89,7 @@ void check_reader(std::string_view file) {
   const ostrel::VarContents contents = ostrel::read_var_contents(file);
   // --check reads the bytes too, whatever the reader made of them: never past their end.
   for (const ostrel::Problem& problem :
-       ostrel::variable_file_problems("f.89p", file, contents, {}, ostrel::Charset::utf8)) {
+       ostrel::variable_file_problems("f.89p", file, contents, {}, {}, ostrel::Charset::utf8)) {
     require(!problem.code.empty() && !problem.message.empty());
   }
   // The editor's look at the head agrees with the reader: where it finds one variable behind a

@@ -165,7 +165,7 @@ TEST(Show, ListsAndReports) {
                              "ostrel-show: c/d.89p: permission denied\n", 1, Stream::captured, {},
                              "symbolic links, strace");
   walk_with_links.strace = {"--quiet=path-resolution", "-P", "c/d.89p", "-e",
-                            "inject=" + open_calls + ":error=EACCES"};
+                            "inject=getdents,getdents64:error=EACCES"};
   Row no_mend = show("--check: no mend through another name, which may be for another device",
                      {{"x.v2s", signed_as("**TI92P*")}, {"y.89s", link_to("x.v2s")},
                       {"z.89s", hard_link_to("x.v2s")}},
@@ -178,6 +178,75 @@ TEST(Show, ListsAndReports) {
                                 "device)"),
                      checked(2, 2), 1, Stream::captured, {}, "symbolic links");
   no_mend.after["z.89s"] = signed_as("**TI92P*");
+  // A hostile tree: names a rename needs taken by a folder, by a link to one, by a file that is
+  // renamed first, by one that needs this file's name; machine code signed for another
+  // calculator; a file of two names, as an interrupted rename leaves it; an extension ostrel
+  // takes only with -n_extcheck. Mended once; a second run changes nothing.
+  const auto typed = [](std::uint8_t type, const std::string& signature = "**TI89**") {
+    return patched(sample(), {{0, signature}, {72, std::string(1, static_cast<char>(type))}});
+  };
+  const Files hostile = {
+      {"g/", {}}, {"elsewhere/", {}}, {"g/U.89S", signed_as("**TI92P*")},
+      {"g/b.89p", sample()}, {"g/b.89s", typed(0x0B)}, {"g/c.89p", sample()},
+      {"g/c.89s", typed(0x12)}, {"g/w.89s", sample()}, {"g/w.v2s", hard_link_to("g/w.89s")},
+      {"g/x.89p", sample()}, {"g/x.89s/", {}}, {"g/y.89p", sample()},
+      {"g/y.89s", link_to("../elsewhere")}, {"g/z.89z", typed(0x21, "**TI92P*")}};
+  Files mended = hostile;
+  mended.erase("g/w.v2s"), mended.erase("g/z.89z");
+  mended["g/U.89S"] = sample(), mended["g/b.89s"] = sample(), mended["g/b.89t"] = typed(0x0B);
+  mended["g/z.9xz"] = typed(0x21, "**TI92P*");
+  mended.erase("g/b.89p");
+  const std::string left =
+      "g/c.89p: type-vs-name: holds a string (type 0x0c), whose letter is s, not p (no mend: "
+      "g/c.89s is taken by a file whose own mend needs this name)\ng/c.89s: type-vs-name: holds "
+      "a program (type 0x12), whose letter is p, not s (no mend: g/c.89p is taken by a file whose "
+      "own mend needs this name)\n";
+  const std::string taken = "g/x.89p: type-vs-name: holds a string (type 0x0c), whose letter is "
+                            "s, not p (no mend: g/x.89s is taken)\ng/y.89p: type-vs-name: holds "
+                            "a string (type 0x0c), whose letter is s, not p (no mend: g/y.89s is "
+                            "taken)\n";
+  Row fix = show("--fix: mends that never move a file into a folder or through a link, ordered, "
+                 "final",
+                 hostile, {"--fix", "-r", "g"},
+                 for_89("g/U.89S", "TI-92 Plus", "**TI92P*", " (fixed)") +
+                     "g/b.89s: type-vs-name: holds a text (type 0x0b), whose letter is t, not s "
+                     "(fixed: now named g/b.89t)\ng/b.89p: type-vs-name: holds a string (type "
+                     "0x0c), whose letter is s, not p (fixed: now named g/b.89s)\n" +
+                     left +
+                     "g/w.v2s: signature-vs-name: is for the TI-89 (**TI89**), but named for the "
+                     "Voyage 200 (fixed: now named g/w.89s)\n" +
+                     taken + for_89("g/z.89z", "TI-92 Plus", "**TI92P*", " (fixed: now named g/z.9xz)"),
+                 "ostrel-show: files checked: 10, with problems: 9, fixed: 5\n", 1,
+                 Stream::captured, {}, "symbolic and hard links");
+  fix.after = mended;
+  Row fix_again = show("--fix again: nothing left it can mend, nothing changed", mended,
+                       {"--fix", "-r", "g"}, left + taken,
+                       "ostrel-show: files checked: 9, with problems: 4, fixed: 0\n", 1,
+                       Stream::captured, {}, "symbolic and hard links");
+  Row fixed_quietly = show("--fix -q: renames made through the held file, nothing said of what "
+                           "was fixed",
+                           {{"g.89p", sample()}, {"a.89S", build_var_file(assembly)}},
+                           {"--fix", "-q", "g.89p", "a.89S"}, "", "", 0);
+  fixed_quietly.after = {{"g.89s", sample()}, {"a.89Z", build_var_file(assembly)}};
+  Row fixed_json = show(
+      "--fix --json: what was fixed, and why not",
+      {{"g.89s", signed_as("**TI92P*")}, {"p.89p", sample()}, {"p.89s/", {}}},
+      {"--fix", "--json", "g.89s", "p.89p"},
+      "[\n{\"path\":\"g.89s\",\"kind\":\"variable\",\"family\":\"TI-92 Plus\",\"signature\":"
+           "\"**TI92P*\"" + sample_json_rest +
+               ",\"problems\":[{\"code\":\"signature-vs-name\",\"message\":\"is for the TI-92 Plus "
+           "(**TI92P*), but named for the TI-89\",\"mend\":\"ostrel -q -ti 89 g.89s\",\"mend_args\":"
+           "[\"ostrel\",\"-q\",\"-ti\",\"89\",\"g.89s\"],\"fixed\":true}]},\n{\"path\":\"p.89p\"," +
+               sample_json_fields.substr(0, sample_json_fields.size() - 1) +
+               ",\"problems\":[{\"code\":\"type-vs-name\",\"message\":\"holds a string (type 0x0c), "
+               "whose letter is s, not p\",\"no_mend\":\"p.89s is taken\"}]}\n]\n",
+      "ostrel-show: files checked: 2, with problems: 2, fixed: 1\n", 1);
+  fixed_json.after["g.89s"] = sample();
+  Row latin1 = show("--mends outside a UTF-8 locale: every byte beyond ASCII made by printf",
+                    {{"x\xC3\x9B" "2J.v2s", sample()}}, {"--mends", "x\xC3\x9B" "2J.v2s"},
+                    "ostrel -q -ti v2 'x'\"$(printf '\\303\\233')\"'2J.v2s'\n", checked(1, 1), 1,
+                    Stream::captured, {}, "the locale of a POSIX system");
+  latin1.env = {"LANG=en_US.ISO-8859-1", "LC_ALL=", "LC_CTYPE="};
   Row in_c_locale = show("outside a UTF-8 locale, every byte beyond ASCII escaped",
                          {{"odd.89p", odd_bytes()}, {"\xC3\xA9.89p", sample()}},
                          {"odd.89p", "\xC3\xA9.89p"},
@@ -337,7 +406,7 @@ TEST(Show, ListsAndReports) {
            {"--check", "g.89s", "my g.89S", "it's.89s", "g.92s", "t.v2k", "v.v2x", "v.9xx"},
            for_89("g.89s", "TI-92 Plus", "**TI92P*", " (mend: ostrel -q -ti 89 g.89s)") +
                for_89("my g.89S", "Voyage 200", "**v200**",
-                      " (mend: ostrel -q -n_extcheck -ti 89 " +
+                      " (mend: ostrel-show -q --fix -- " +
                           per_system("'my g.89S'", "\"my g.89S\"") + ")") +
                for_89("it's.89s", "TI-92 Plus", "**TI92P*",
                       " (mend: ostrel -q -ti 89 " +
@@ -350,16 +419,20 @@ TEST(Show, ListsAndReports) {
            "none",
            {{"g.89p", sample()}, {"g.89g", sample()}, {"a.89S", build_var_file(assembly)}},
            {"--check", "g.89p", "g.89g", "a.89S"},
-           "g.89p: type-vs-name: holds a string (type 0x0c), whose letter is s, not p (mend: " +
-               per_system("mv -n -- g.89p g.89s", "ren g.89p g.89s") + ")\na.89S: type-vs-name: "
-               "holds an assembly program (type 0x21), whose letter is z, not s (mend: " +
-               per_system("mv -n -- a.89S a.89Z", "ren a.89S a.89Z") + ")\n",
+           "g.89p: type-vs-name: holds a string (type 0x0c), whose letter is s, not p (mend: "
+           "ostrel-show -q --fix -- g.89p)\na.89S: type-vs-name: holds an assembly program (type "
+           "0x21), whose letter is z, not s (mend: ostrel-show -q --fix -- a.89S)\n",
            checked(3, 2), 1),
       no_mend,
+      fix,
+      fix_again,
+      fixed_quietly,
+      fixed_json,
+      latin1,
       show("--mends: the commands alone, one per line",
            {{"g.89s", signed_as("**TI92P*")}, {"p.89p", sample()}, {"bad.89s", two_wrong_sums}},
            {"--mends", "g.89s", "p.89p", "bad.89s"},
-           "ostrel -q -ti 89 g.89s\n" + per_system("mv -n -- p.89p p.89s\n", "ren p.89p p.89s\n"),
+           "ostrel -q -ti 89 g.89s\nostrel-show -q --fix -- p.89p\n",
            checked(3, 3), 1),
       show("-r: the TI-68k files of a folder and of the folders in it, any case, in name order; a "
            "file given is listed",
@@ -450,23 +523,39 @@ TEST(Mends, EveryShellMendsExactlyTheNamedFiles) {
       {"it's.89s", "\"q\".89s", "$HOME.89s", "`id`.89s", "$(id).89s", "a\\b.89s", "a;b&c|d>e.89s"},
       {" a.89s", "two  b.89s", "-x.89s", "*.89s", "?[a].89s", "~root.89s"},  // spaces, patterns
       {"caf\xc3\xa9.89s", "\xd1\x8d\xd0\xbd.89s", "\xcf\x86.89s"}};        // other scripts
-  const std::string json = "python3 -c 'import json, os, subprocess, sys\nfor f in json.load(sys."
-                           "stdin):\n for p in f.get(\"problems\", []):\n  if \"mend_args\" in p: "
-                           "subprocess.run([os.fsencode(a) for a in p[\"mend_args\"]], "
-                           "check=True)'";
+  const std::string json = "python3 -c 'import json, os, subprocess, sys\ns = 0\nfor f in json.load("
+                           "sys.stdin):\n for p in f.get(\"problems\", []):\n  if \"mend_args\" in p: s = "
+                           "max(s, subprocess.run([os.fsencode(a) for a in p[\"mend_args\"]]).returncode)"
+                           "\nsys.exit(s)'";
   VarSpec program = sample_spec();
   program.type = 0x12;
-  for (const std::string shell : {"dash", "bash", "zsh", "busybox", "python3"}) {
-    if (!std::filesystem::exists("/usr/bin/" + shell)) continue;
-    const std::string run = shell == "python3" ? "--check --json -- \"$@\" | " + json
-                                               : "--mends -- \"$@\" | " + shell +
-                                                     (shell == "busybox" ? " sh" : "");
+  const Bytes text = patched(sample(), {{72, "\x0b"}});
+  // A rename whose name is taken by a folder, or between the listing and the mend: no mend, and
+  // that mend fails.
+  const std::string taken = "type-vs-name: holds a string (type 0x0c), whose letter is s, not p "
+                            "(no mend: ";
+  const std::string folder_line = "f.89p: " + taken + "f.89s is taken)\n";
+  const std::string late_line = "late.89p: " + taken + "late.89s is taken)\n";
+  for (const std::string shell : {"dash", "bash", "zsh", "busybox", "python3", "--fix"}) {
+    if (shell != "--fix" && !std::filesystem::exists("/usr/bin/" + shell)) continue;
+    const std::string run =
+        shell == "--fix"     ? ": >late.89s; \"$SHOW\" --fix -q -- \"$@\""
+        : shell == "python3" ? "m=$(\"$SHOW\" --check --json -- \"$@\"); : >late.89s; printf '%s' "
+                               "\"$m\" | " + json
+                             : "m=$(\"$SHOW\" --mends -- \"$@\"); : >late.89s; printf '%s\\n' \"$m\" | " +
+                                   shell + (shell == "busybox" ? " sh" : "");
     for (const std::vector<std::string>& names : classes) {
       // Besides, a program named for a string, renamed; a file as a run killed between its rename
-      // and its writes leaves it (the new name, the old signature), finished.
-      Files before = {{"p.89s", build_var_file(program)}, {"k.v2s", sample()}};
-      Files after = {{"p.89p", build_var_file(program)}, {"k.v2s", signed_as("**TI92P*")}};
-      std::vector<std::string> args = {"-c", "\"$SHOW\" " + run, "sh", "p.89s", "k.v2s"};
+      // and its writes leaves it (the new name, the old signature), finished; a chain of renames;
+      // an extension ostrel takes only with -n_extcheck, its warnings unseen.
+      Files before = {{"p.89s", build_var_file(program)}, {"k.v2s", sample()},
+                      {"b.89p", sample()}, {"b.89s", text}, {"f.89p", sample()}, {"f.89s/", {}},
+                      {"U.89S", signed_as("**TI92P*")}, {"late.89p", sample()}};
+      Files after = {{"p.89p", build_var_file(program)}, {"k.v2s", signed_as("**TI92P*")},
+                     {"b.89s", sample()}, {"b.89t", text}, {"f.89p", sample()}, {"f.89s/", {}},
+                     {"U.89S", sample()}, {"late.89p", sample()}, {"late.89s", {}}};
+      std::vector<std::string> args = {"-c", run, "sh", "p.89s", "k.v2s", "b.89p", "b.89s",
+                                       "f.89p", "U.89S"};
       for (const std::string& name : names) {
         before[name] = signed_as("**TI92P*");
         after[name] = sample();
@@ -479,13 +568,20 @@ TEST(Mends, EveryShellMendsExactlyTheNamedFiles) {
           if (!decoy.empty() && !before.contains(decoy)) before[decoy] = after[decoy] = Bytes{'d'};
         }
       }
+      args.push_back("late.89p");
       const int files = static_cast<int>(args.size()) - 3;
-      Row round = {shell + ": " + names.front(), args, before, "", checked(files, files), 0, after};
+      const bool fix = shell == "--fix";
+      Row round = {shell + ": " + names.front(), args, before,
+                   fix ? folder_line + late_line : late_line, fix ? "" : checked(files, files), 1,
+                   after};
       round.binary = "/bin/sh";
       round.env = {"SHOW=" + ostrel_show_binary().string(),
                    "PATH=" + ostrel_binary().parent_path().string() + ":" + std::getenv("PATH")};
       check(round);
-      round.before = after, round.args[3] = "p.89p", round.err = checked(files, 0);
+      // Once more: nothing left that can be mended, nothing changed.
+      round.before = after, round.args[3] = "p.89p", round.args[5] = "b.89t";
+      round.out = fix ? folder_line + late_line : "", round.status = fix ? 1 : 0;
+      round.err = fix ? "" : checked(files, 2);
       check(round);
     }
   }
@@ -541,7 +637,7 @@ TEST(Show, HelpGoesToStandardOutput) {
     const Outcome run =
         run_program({.args = args, .cwd = dir.path(), .binary = ostrel_show_binary()});
     EXPECT_TRUE(run.out.starts_with(
-        "Usage: ostrel-show [--json] [--check | --mends] [-r] [--] FILE...\n"))
+        "Usage: ostrel-show [--json] [--check | --mends | --fix] [-q] [-r] [--] FILE...\n"))
         << run.out;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.status, 0);

@@ -72,6 +72,23 @@ Utf8Char utf8_char_at(std::string_view text, std::size_t at) {
   return {code, more + 1};
 }
 
+std::u16string utf16_of(std::string_view text, bool strict) {
+  std::u16string wide;
+  for (std::size_t at = 0; at < text.size();) {
+    const Utf8Char c = utf8_char_at(text, at);
+    if (c.length == 0 && strict) return {};
+    const char32_t code = c.length == 0 ? U'\uFFFD' : c.code;
+    if (code >= 0x10000) {
+      wide += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      wide += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+      wide += static_cast<char16_t>(code);
+    }
+    at += c.length == 0 ? 1 : c.length;
+  }
+  return wide;
+}
+
 TypedChar typed_char_at(std::string_view text, std::size_t at) {
   const Utf8Char c = utf8_char_at(text, at);
   if (c.length == 0) return {0, 0};

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace ostrel {
@@ -26,6 +27,11 @@ struct Utf8Char {
 
 /// The character that starts text[at].
 Utf8Char utf8_char_at(std::string_view text, std::size_t at);
+
+/// `text`, UTF-8 like every argument and message, as UTF-16, as Windows' wide calls take it. With
+/// `strict`, empty where it is not valid UTF-8; otherwise each byte that is not part of valid
+/// UTF-8 becomes U+FFFD.
+std::u16string utf16_of(std::string_view text, bool strict);
 
 /// A character of typed UTF-8 text as the calculator stores it: its length in the text, and the
 /// calculator's byte for it, 0 where the calculator lacks it. The length is 0 where text[at]

@@ -34,8 +34,9 @@ EditFailure change(VarFile& file, const EditPlan& plan, const char* path, Applie
   if (!plan.keep_only.empty() && !file.keep_only_name(plan.keep_only.c_str())) {
     return EditFailure::cannot_rename;
   }
-  // A hard link made since the check, however late, is found before the first write.
-  if (plan.resigns && file.has_other_names()) {
+  // A hard link made since the check, however late (the rename takes a while), is found before
+  // the first write.
+  if (plan.resigns && !plan.new_path.empty() && file.has_other_names()) {
     take_name_back(file, path, applied);
     return EditFailure::cannot_rename;
   }

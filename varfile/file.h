@@ -17,6 +17,13 @@ namespace ostrel {
 /// How long a run waits for another program to let go of a file before giving up.
 inline constexpr std::chrono::seconds lock_wait_limit{10};
 
+/// A folder held open: the names in it are looked at and opened from it, never by a whole path,
+/// whatever happens to the path's folders meanwhile. The current folder stands for itself, and
+/// names looked at from it are whole paths, as given.
+struct Folder {
+  std::intptr_t handle = -1;  // a descriptor (POSIX) or a HANDLE (Windows); -1: the current one
+};
+
 class VarFile {
  public:
   /// Opens an existing regular file (or a symbolic link to one) for reading and writing, without
@@ -27,10 +34,14 @@ class VarFile {
   /// under a lease is waited for, until `give_up`, which covers lock() too.
   static std::optional<VarFile> open(const char* path,
                                      std::chrono::steady_clock::time_point give_up);
+  /// The same for `name` in a folder already held, whose whole path is `path` (which Windows
+  /// goes by); for the current folder, open(path).
+  static std::optional<VarFile> open_in(Folder folder, const char* name, const char* path,
+                                        std::chrono::steady_clock::time_point give_up);
 
   VarFile(VarFile&& other) noexcept
       : handle_(other.handle_), folder_(other.folder_), device_(other.device_),
-        inode_(other.inode_), name_(other.name_), through_link_(other.through_link_),
+        inode_(other.inode_), name_(other.name_), name_is_link_(other.name_is_link_),
         give_up_(other.give_up_) {
     other.handle_ = -1;
     other.folder_ = -1;
@@ -91,13 +102,16 @@ class VarFile {
 
  private:
   VarFile() = default;
+  bool open_name(std::chrono::steady_clock::time_point give_up);  // name_ in folder_
   std::intptr_t handle_ = -1;  // a descriptor (POSIX) or a HANDLE (Windows); -1 once closed
   std::intptr_t folder_ = -1;  // POSIX: a descriptor of the file's folder, or -1 for the current one
   std::uint64_t device_ = 0;   // which file it is (device and inode, or volume and file index), to
   std::uint64_t inode_ = 0;    // compare with what its name names
   const char* name_ = nullptr;  // its name in its folder: the end of the path it was opened by,
                                 // or of the one it was renamed to
-  bool through_link_ = false;   // that name was a symbolic link when the file was opened
+  // Whether that name is a symbolic link, as name_is_link() last found it: a rename made through
+  // one renames the link, which must then still lead to the file.
+  mutable std::optional<bool> name_is_link_;
   std::chrono::steady_clock::time_point give_up_ = {};  // when waiting for it ends
 };
 
@@ -113,7 +127,7 @@ class InterruptHold {
   InterruptHold& operator=(const InterruptHold&) = delete;
 };
 
-/// Why a file could not be loaded.
+/// Why a file could not be read, or a folder walked.
 enum class LoadError {
   none,
   not_found,
@@ -122,48 +136,69 @@ enum class LoadError {
   not_regular,
   too_large,
   read_failed,
-  locked,  // another program held a lock (or a lease) on it past lock_wait_limit
+  locked,         // another program held a lock (or a lease) on it past the limit
+  too_many_open,  // the process's limit of open files is reached
 };
 
-/// The largest file loaded: far more than any calculator's memory, so that a huge or endless file
-/// is refused instead of filling memory.
-inline constexpr std::uint64_t max_load_size = 64 << 20;
+// The reader's side of the platform: a handful of system calls, each mapped to a LoadError. What
+// is done with them (look, open, look again, wait, read) is written once, in load.cpp.
 
-/// What a loaded file's path is besides the bytes: for a check that the file can be edited.
-struct LoadedNames {
-  bool symbolic_link = false;  // the path's last part is a symbolic link
-  std::uint64_t links = 1;     // the file's number of names (hard links)
+/// What a name, or an open file, is.
+struct FileInfo {
+  enum class Kind { regular, folder, link, other };  // on Windows, a link is any reparse point
+  Kind kind = Kind::other;
+  std::uint64_t device = 0;  // which file it is: device and inode, or volume and file index
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::uint64_t links = 1;   // its number of names (hard links)
 };
 
-/// Reads the whole regular file `path` into `buffer`, reusing its memory, in one read as a rule,
-/// after waiting for an edit in progress (or another program's write lock, or a lease) to end,
-/// at most until `give_up`, which a whole listing shares. Only what a look at the path finds to
-/// be a regular file is opened: never a folder, device, FIFO or socket, unless one takes the
-/// file's place between the look and the open, and then it is opened without waiting, found out
-/// and closed, never read. A file that the path no longer names once the wait is over (an edit
-/// renamed it) is not read: what the path names then is, as a listing started then would. The
-/// size limit holds for what is read after any wait; no more is ever read.
-LoadError load_file(const char* path, std::string& buffer,
-                    std::chrono::steady_clock::time_point give_up, LoadedNames& names);
+/// Looks at `name` in `folder`, opening nothing that could have an effect (a device, a FIFO);
+/// `follow`: what a final symbolic link leads to, rather than the link.
+LoadError look_at(Folder folder, const char* name, bool follow, FileInfo& info);
 
-/// One name in a folder, and what it names, as read_folder() finds it.
+/// Opens `name` in `folder` for reading, never waiting: not for a FIFO's writer, nor for a
+/// lease's holder, who is told to let go. Unless `follow`, a final symbolic link is not opened.
+/// -1, with `error`, where it cannot be opened.
+std::intptr_t open_for_reading(Folder folder, const char* name, bool follow, LoadError& error);
+
+/// What the file open as `handle` is.
+LoadError look_at_open(std::intptr_t handle, FileInfo& info);
+
+/// One try at a shared lock on the whole open file, as an edit in progress holds an exclusive
+/// one; true also where the filesystem has no locks. False while another program holds one.
+bool try_shared_lock(std::intptr_t handle);
+
+/// Reads from `offset` into `buffer` until it is full or the file ends: the count read, or none
+/// with `error` where a read fails (not_regular for what cannot be read at an offset).
+std::optional<std::size_t> read_open_at(std::intptr_t handle, std::uint64_t offset,
+                                        std::span<char> buffer, LoadError& error);
+
+void close_open(std::intptr_t handle);
+
+/// Opens the folder `name` in `parent` to walk it; unless `follow`, not through a symbolic link
+/// (nor, on Windows, any reparse point). The handle -1, with `error`, where it cannot be
+/// (not_regular for what is not a folder).
+Folder open_folder(Folder parent, const char* name, bool follow, LoadError& error);
+
+/// One name in a folder, and what it names.
 struct FolderEntry {
-  enum class Kind { folder, link, other };  // a symbolic link (or, on Windows, any reparse point)
-  std::string name;                         // is never followed to a folder
-  Kind kind;
+  std::string name;
+  FileInfo::Kind kind;  // a link is what the name itself is, not what it leads to
 };
 
-/// The names in the folder `path`, but "." and "..", in the order of their bytes; none, with
-/// `error` saying why, where it cannot be read (not_regular where `path` is not a folder).
-std::optional<std::vector<FolderEntry>> read_folder(const char* path, LoadError& error);
+/// The names in `folder`, but "." and "..", in the order the system gives them; none, with
+/// `error`, where it cannot be read.
+std::optional<std::vector<FolderEntry>> list_folder(Folder folder, LoadError& error);
 
-/// Reads all of standard input into `buffer`, as for a file.
-LoadError load_standard_input(std::string& buffer);
+void close_folder(Folder folder);
 
-#if defined(_WIN32)
-/// `text`, UTF-8 like every argument and message, as the UTF-16 of Windows' wide calls. With
-/// `strict`, empty when it is not valid UTF-8; otherwise each invalid byte becomes U+FFFD.
-std::wstring widen(std::string_view text, bool strict);
-#endif
+/// The characters that part folders in a path, the one a path is joined with last: "/", or "/\\"
+/// on Windows.
+std::string_view folder_separators();
+
+/// Reads all of standard input into `buffer`, as for a file, at most `limit` bytes and one chunk.
+LoadError load_standard_input(std::string& buffer, std::uint64_t limit);
+
 
 }  // namespace ostrel

@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #if defined(__linux__)
 #include <sys/syscall.h>
@@ -221,7 +222,6 @@ InterruptHold::~InterruptHold() {
 
 std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up) {
   VarFile file;
-  file.give_up_ = give_up;
   file.name_ = last_part(path);
   if (file.name_ != path) {
     // The folder, opened once: "a/b" of "a/b/game.89p", "/" of "/game.89p".
@@ -233,15 +233,30 @@ std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up
 #endif
     if (file.folder_ < 0) return std::nullopt;
   }
-  const int folder = file.folder_ >= 0 ? static_cast<int>(file.folder_) : AT_FDCWD;
-  struct stat info;
-  const int fd = open_regular(folder, file.name_, O_RDWR, info, file.give_up_);
-  if (fd < 0) return std::nullopt;
-  file.handle_ = fd;
-  file.device_ = static_cast<std::uint64_t>(info.st_dev);
-  file.inode_ = static_cast<std::uint64_t>(info.st_ino);
-  file.through_link_ = file.name_is_link();
+  if (!file.open_name(give_up)) return std::nullopt;
   return file;
+}
+
+std::optional<VarFile> VarFile::open_in(Folder folder, const char* name, const char* path,
+                                        Clock::time_point give_up) {
+  if (folder.handle < 0) return open(path, give_up);
+  VarFile file;
+  file.name_ = name;
+  file.folder_ = ::fcntl(static_cast<int>(folder.handle), F_DUPFD_CLOEXEC, 0);
+  if (file.folder_ < 0 || !file.open_name(give_up)) return std::nullopt;
+  return file;
+}
+
+bool VarFile::open_name(Clock::time_point give_up) {
+  give_up_ = give_up;
+  const int folder = folder_ >= 0 ? static_cast<int>(folder_) : AT_FDCWD;
+  struct stat info;
+  const int fd = open_regular(folder, name_, O_RDWR, info, give_up_);
+  if (fd < 0) return false;
+  handle_ = fd;
+  device_ = static_cast<std::uint64_t>(info.st_dev);
+  inode_ = static_cast<std::uint64_t>(info.st_ino);
+  return true;
 }
 
 VarFile::~VarFile() {
@@ -273,8 +288,9 @@ bool VarFile::has_other_names() const {
 
 bool VarFile::name_is_link() const {
   struct stat info;
-  return ::fstatat(folder_of(folder_), name_, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-         S_ISLNK(info.st_mode);
+  name_is_link_ = ::fstatat(folder_of(folder_), name_, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                  S_ISLNK(info.st_mode);
+  return *name_is_link_;
 }
 
 bool VarFile::name_is_free(const char* path) const {
@@ -287,12 +303,13 @@ VarFile::Renamed VarFile::rename_to(const char* path) {
   const int folder = folder_of(folder_);
   const char* from = name_;
   const char* to = last_part(path);
+  const bool link = name_is_link_.value_or(name_is_link());
   if (!rename_no_replace(folder, from, to)) return Renamed::failed;
   name_ = to;
   struct stat info;
   if (::fstatat(folder, to, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
       (same_file(info, device_, inode_) ||
-       (through_link_ && S_ISLNK(info.st_mode) && ::fstatat(folder, to, &info, 0) == 0 &&
+       (link && S_ISLNK(info.st_mode) && ::fstatat(folder, to, &info, 0) == 0 &&
         same_file(info, device_, inode_)))) {
     return Renamed::done;
   }
@@ -407,139 +424,178 @@ bool rename_if_free(int folder, const char* from, const char* to) {
 
 namespace {
 
-// Why `path` could not be looked at or opened for reading, from errno.
-LoadError open_error() {
-  if (errno == ENOENT || errno == ENOTDIR) return LoadError::not_found;
-  if (errno == EACCES || errno == EPERM) return LoadError::access_denied;
-  if (errno == EWOULDBLOCK) return LoadError::locked;  // a lease held past the limit
-  return LoadError::read_failed;
+// Why a name could not be looked at or opened, from errno.
+LoadError error_from_errno() {
+  switch (errno) {
+    case ENOENT:
+    case ENOTDIR: return LoadError::not_found;
+    case EACCES:
+    case EPERM: return LoadError::access_denied;
+    case EWOULDBLOCK: return LoadError::locked;  // a lease, whose holder is told to let go
+    case ELOOP: return LoadError::not_regular;   // a symbolic link where none is followed
+    case EMFILE:
+    case ENFILE: return LoadError::too_many_open;
+    default: return LoadError::read_failed;
+  }
 }
 
-// Reads the first `size` bytes of `fd` into `buffer`: fewer if it shrank meanwhile; a file that
-// grows is read as it was. pread reads nothing from a FIFO, socket or folder. Memory that cannot
-// be had is a failure to read, not the end of the run.
-LoadError read_whole(int fd, std::size_t size, std::string& buffer) {
-  try {
-    buffer.resize(size);
-  } catch (const std::bad_alloc&) {
-    return LoadError::read_failed;
+int descriptor(Folder folder) { return folder.handle >= 0 ? static_cast<int>(folder.handle) : AT_FDCWD; }
+
+FileInfo info_of(const struct stat& s) {
+  FileInfo info;
+  info.kind = S_ISREG(s.st_mode)   ? FileInfo::Kind::regular
+              : S_ISDIR(s.st_mode) ? FileInfo::Kind::folder
+              : S_ISLNK(s.st_mode) ? FileInfo::Kind::link
+                                   : FileInfo::Kind::other;
+  info.device = static_cast<std::uint64_t>(s.st_dev);
+  info.inode = static_cast<std::uint64_t>(s.st_ino);
+  info.size = static_cast<std::uint64_t>(s.st_size);
+  info.links = static_cast<std::uint64_t>(s.st_nlink);
+  return info;
+}
+
+// Where the process's limit of open files is reached, it is raised once to the most the system
+// allows (a deep walk holds a folder per level): true where a call can then be tried again.
+bool raise_open_limit() {
+  static bool raised = false;
+  rlimit limit;
+  if (raised || (errno != EMFILE) || ::getrlimit(RLIMIT_NOFILE, &limit) != 0 ||
+      limit.rlim_cur >= limit.rlim_max) {
+    return false;
   }
-  std::size_t got = 0;
-  LoadError error = LoadError::none;
-  while (got < buffer.size()) {
-    const ssize_t n =
-        ::pread(fd, buffer.data() + got, buffer.size() - got, static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error = errno == ESPIPE || errno == EISDIR ? LoadError::not_regular  // not a file
-                                                         : LoadError::read_failed;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  buffer.resize(got);
-  return error;
+  raised = true;
+  limit.rlim_cur = limit.rlim_max;
+  return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
 }
 
 }  // namespace
 
-LoadError load_file(const char* path, std::string& buffer, Clock::time_point give_up,
-                    LoadedNames& names) {
+LoadError look_at(Folder folder, const char* name, bool follow, FileInfo& info) {
+  struct stat s;
+  if (::fstatat(descriptor(folder), name, &s, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+    return error_from_errno();
+  }
+  info = info_of(s);
+  return LoadError::none;
+}
+
+std::intptr_t open_for_reading(Folder folder, const char* name, bool follow, LoadError& error) {
+  const int flags = O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW);
   for (;;) {
-    // A look at the path first, which opens nothing: only what it finds to be a regular file is
-    // opened, without following a link it did not find, and without waiting (O_NONBLOCK). Should
-    // a FIFO take the file's place between the look and the open, it is opened (its writer
-    // released) but never read: pread fails on it. (A listing goes for speed here: opening
-    // through /proc what was looked at would cost about a third of its time.)
-    struct stat info;
-    if (::fstatat(AT_FDCWD, path, &info, AT_SYMLINK_NOFOLLOW) != 0) return open_error();
-    names.symbolic_link = S_ISLNK(info.st_mode);
-    if (names.symbolic_link && ::stat(path, &info) != 0) return open_error();
-    names.links = static_cast<std::uint64_t>(info.st_nlink);
-    if (S_ISDIR(info.st_mode)) return LoadError::is_directory;
-    if (!S_ISREG(info.st_mode)) return LoadError::not_regular;
-    if (static_cast<std::uint64_t>(info.st_size) > max_load_size) return LoadError::too_large;
-    const int no_follow = names.symbolic_link ? 0 : O_NOFOLLOW;
-    const int fd = open_retrying(AT_FDCWD, path,
-                                 O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | no_follow, give_up);
-    if (fd < 0) return open_error();
-    // A shared flock waits for an ostrel run that is editing the file (it holds an exclusive one
-    // until its edits and rename are done), so no half-edited header is listed. What is opened
-    // is looked at again where that matters: where a link was followed anew, and before a wait,
-    // so that nothing but a regular file is ever waited on.
-    struct stat now;
-    const auto regular = [&] { return ::fstat(fd, &now) == 0 && S_ISREG(now.st_mode); };
-    bool is_regular = !names.symbolic_link || regular();
-    bool waited = false;
-    bool locked = is_regular && !lock_until(fd, LOCK_SH, std::nullopt, {}, waited);
-    if (locked && !names.symbolic_link) is_regular = regular();
-    if (locked && is_regular) {
-      locked = !lock_until(fd, LOCK_SH, std::nullopt, give_up, waited);
-      waited = true;
-    }
-    LoadError error = LoadError::none;
-    if (!is_regular) {
-      error = LoadError::not_regular;
-    } else if (locked) {
-      error = LoadError::locked;
-    } else if (waited &&
-               (::stat(path, &now) != 0 || !same_file(now, static_cast<std::uint64_t>(info.st_dev),
-                                                      static_cast<std::uint64_t>(info.st_ino)))) {
-      // The edit waited for renamed the file: what the path names now is listed, or found
-      // missing, as a listing started now would.
-      ::close(fd);
-      continue;
-    } else {
-      // The size as looked at, or after a wait, as it is now: the limit holds for what is read.
-      const std::uint64_t size = static_cast<std::uint64_t>(waited ? now.st_size : info.st_size);
-      error = size > max_load_size ? LoadError::too_large
-                                   : read_whole(fd, static_cast<std::size_t>(size), buffer);
-    }
-    ::close(fd);
-    return error;
+    const int fd = ::openat(descriptor(folder), name, flags);
+    if (fd >= 0) return fd;
+    if (errno == EINTR || raise_open_limit()) continue;
+    error = error_from_errno();
+    return -1;
   }
 }
 
-std::optional<std::vector<FolderEntry>> read_folder(const char* path, LoadError& error) {
-  DIR* folder = ::opendir(path);
-  if (folder == nullptr) {
-    error = errno == ENOTDIR ? LoadError::not_regular : open_error();
+LoadError look_at_open(std::intptr_t handle, FileInfo& info) {
+  struct stat s;
+#if defined(__linux__) && defined(__x86_64__)
+  // The system call itself: the C libraries make fstat() an fstatat() of an empty path, which the
+  // kernel takes longer over, and this is made for every file listed.
+  if (::syscall(SYS_fstat, static_cast<int>(handle), &s) != 0) return error_from_errno();
+#else
+  if (::fstat(static_cast<int>(handle), &s) != 0) return error_from_errno();
+#endif
+  info = info_of(s);
+  return LoadError::none;
+}
+
+bool try_shared_lock(std::intptr_t handle) {
+  // Where the filesystem has no such locks (ENOLCK, EOPNOTSUPP: some network filesystems), the
+  // file is read without one rather than refused.
+  while (::flock(static_cast<int>(handle), LOCK_SH | LOCK_NB) != 0) {
+    if (errno != EINTR) return errno != EWOULDBLOCK;
+  }
+  return true;
+}
+
+std::optional<std::size_t> read_open_at(std::intptr_t handle, std::uint64_t offset,
+                                        std::span<char> buffer, LoadError& error) {
+  std::size_t got = 0;
+  while (got < buffer.size()) {
+    const ssize_t n = ::pread(static_cast<int>(handle), buffer.data() + got, buffer.size() - got,
+                              static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      // pread reads nothing from a FIFO, socket or folder.
+      error = errno == ESPIPE || errno == EISDIR ? LoadError::not_regular : LoadError::read_failed;
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
+}
+
+void close_open(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
+
+Folder open_folder(Folder parent, const char* name, bool follow, LoadError& error) {
+  const int flags = O_RDONLY | O_DIRECTORY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC |
+                    (follow ? 0 : O_NOFOLLOW);
+  for (;;) {
+    const int fd = ::openat(descriptor(parent), name, flags);
+    if (fd >= 0) return {fd};
+    if (errno == EINTR || raise_open_limit()) continue;
+    // Not a folder, or (not followed) a link: ENOTDIR, ELOOP.
+    error = errno == ENOTDIR || errno == ELOOP ? LoadError::not_regular : error_from_errno();
+    return {};
+  }
+}
+
+std::optional<std::vector<FolderEntry>> list_folder(Folder folder, LoadError& error) {
+  // The stream reads a descriptor of its own, so that the folder's stays for opening names in it.
+  const int own = ::fcntl(static_cast<int>(folder.handle), F_DUPFD_CLOEXEC, 0);
+  DIR* stream = own >= 0 ? ::fdopendir(own) : nullptr;
+  if (stream == nullptr) {
+    error = error_from_errno();
+    if (own >= 0) ::close(own);
     return std::nullopt;
   }
   std::vector<FolderEntry> entries;
   for (;;) {
     errno = 0;  // readdir() tells its end from a failure by errno alone
-    const dirent* entry = ::readdir(folder);
+    const dirent* entry = ::readdir(stream);
     if (entry == nullptr) break;
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
-    unsigned char type = entry->d_type;
-    struct stat info;
-    if (type == DT_UNKNOWN &&
-        ::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
-      type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISLNK(info.st_mode) ? DT_LNK : DT_REG;
+    FileInfo::Kind kind = entry->d_type == DT_REG   ? FileInfo::Kind::regular
+                          : entry->d_type == DT_DIR ? FileInfo::Kind::folder
+                          : entry->d_type == DT_LNK ? FileInfo::Kind::link
+                                                    : FileInfo::Kind::other;
+    FileInfo info;
+    if (entry->d_type == DT_UNKNOWN &&
+        look_at(folder, entry->d_name, false, info) == LoadError::none) {
+      kind = info.kind;
     }
-    entries.push_back({std::string(name), type == DT_DIR   ? FolderEntry::Kind::folder
-                                          : type == DT_LNK ? FolderEntry::Kind::link
-                                                           : FolderEntry::Kind::other});
+    entries.push_back({std::string(name), kind});
   }
   const int why = errno;
-  ::closedir(folder);
+  ::closedir(stream);
   if (why != 0) {
-    error = LoadError::read_failed;
+    errno = why;
+    error = error_from_errno();
     return std::nullopt;
   }
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return entries;
 }
 
-LoadError load_standard_input(std::string& buffer) {
+void close_folder(Folder folder) {
+  if (folder.handle >= 0) ::close(static_cast<int>(folder.handle));
+}
+
+std::string_view folder_separators() { return "/"; }
+
+LoadError load_standard_input(std::string& buffer, std::uint64_t limit) {
   struct stat info;
   if (::fstat(0, &info) == 0 && S_ISDIR(info.st_mode)) return LoadError::is_directory;
-  // A pipe tells no size: read until its end, a chunk at a time, up to the limit of a file.
+  // A pipe tells no size: read until its end, a chunk at a time, up to the limit.
   constexpr std::size_t chunk = 64 << 10;
   buffer.clear();
   for (;;) {
-    if (buffer.size() > max_load_size) return LoadError::too_large;
+    if (buffer.size() > limit) return LoadError::too_large;
     const std::size_t got = buffer.size();
     buffer.resize(got + chunk);
     const ssize_t n = ::read(0, buffer.data() + got, chunk);

@@ -1,6 +1,7 @@
-// File access on Windows: opening, locking, positioned writes and the no-replace rename, and
-// loading a whole file for reading. Paths arrive as UTF-8 (the manifest sets the process code
-// page) and are widened for the wide calls.
+// File access on Windows: opening, locking, positioned writes and the no-replace rename of the
+// file an edit holds, the hold of interruptions, and the reader's calls, which open names in a
+// folder held open (NtCreateFile's root folder). Paths arrive as UTF-8 (the manifest sets the
+// process code page) and are widened for the wide calls.
 
 #include <algorithm>
 #include <atomic>
@@ -12,7 +13,9 @@
 #include <vector>
 
 #include <windows.h>
+#include <winternl.h>
 
+#include "varfile/charset.h"
 #include "varfile/file.h"
 
 namespace ostrel {
@@ -39,6 +42,12 @@ const char* last_part(const char* path) {
     if (*c == '/' || *c == '\\' || *c == ':') part = c + 1;
   }
   return part;
+}
+
+// `text` in UTF-16, as the wide calls take it; with `strict`, empty when it is not valid UTF-8.
+std::wstring widen(std::string_view text, bool strict) {
+  const std::u16string wide = utf16_of(text, strict);
+  return {wide.begin(), wide.end()};
 }
 
 // `path` in UTF-16; empty when it is not valid UTF-8 (or is empty), which no file is named.
@@ -123,16 +132,6 @@ InterruptHold::~InterruptHold() {
   ::SetConsoleCtrlHandler(wait_for_release, FALSE);
 }
 
-std::wstring widen(std::string_view text, bool strict) {
-  const DWORD flags = strict ? MB_ERR_INVALID_CHARS : 0;
-  const int size = static_cast<int>(text.size());
-  const int length = ::MultiByteToWideChar(CP_UTF8, flags, text.data(), size, nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, flags, text.data(), size, wide.data(), length);
-  return wide;
-}
-
 std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up) {
   const std::wstring wide = widen_path(path);
   if (wide.empty() || windows_would_change(path)) return std::nullopt;
@@ -154,7 +153,6 @@ std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up
   ::CloseHandle(look);
   if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
   file.handle_ = reinterpret_cast<std::intptr_t>(handle);
-  file.through_link_ = file.name_is_link();
   return file;
 }
 
@@ -176,7 +174,9 @@ bool VarFile::has_other_names() const {
 
 bool VarFile::name_is_link() const {
   const DWORD attributes = ::GetFileAttributesW(widen_path(name_).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  name_is_link_ =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  return *name_is_link_;
 }
 
 bool VarFile::name_is_free(const char* path) const {
@@ -212,7 +212,7 @@ bool rename_handle(HANDLE handle, const char* path) {
 }  // namespace
 
 VarFile::Renamed VarFile::rename_to(const char* path) {
-  if (!through_link_) {
+  if (!name_is_link_.value_or(name_is_link())) {
     if (!rename_handle(as_handle(handle_), path)) return Renamed::failed;
     name_ = path;
     return Renamed::done;
@@ -289,147 +289,197 @@ bool VarFile::close() {
   return ::CloseHandle(file) != 0;
 }
 
-namespace {
-
-// Opens the regular file `path` for reading, looked at first, as for editing, so that no device
-// or pipe is ever opened; its volume and index for names_file(). Null, `error` saying why, when
-// that is not possible.
-HANDLE open_for_reading(const std::wstring& path, std::uint64_t& volume, std::uint64_t& index,
-                        std::uint64_t& links, LoadError& error) {
-  const HANDLE look = open_to_look(path);
-  if (look == INVALID_HANDLE_VALUE) {
-    const DWORD why = ::GetLastError();
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) {
-      error = LoadError::not_found;
-    } else if (attributes != INVALID_FILE_ATTRIBUTES &&
-               (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      error = LoadError::is_directory;
-    } else {
-      error = why == ERROR_ACCESS_DENIED ? LoadError::access_denied : LoadError::read_failed;
-    }
-    return nullptr;
-  }
-  HANDLE file = nullptr;
-  error = LoadError::not_regular;
-  if (identify(look, volume, index, &links)) {
-    file = ::ReOpenFile(look, GENERIC_READ, share_all, 0);
-    if (file == INVALID_HANDLE_VALUE) {
-      file = nullptr;
-      error = ::GetLastError() == ERROR_ACCESS_DENIED ? LoadError::access_denied
-                                                       : LoadError::read_failed;
-    }
-  }
-  ::CloseHandle(look);
-  return file;
+std::optional<VarFile> VarFile::open_in(Folder, const char*, const char* path,
+                                        Clock::time_point give_up) {
+  return open(path, give_up);  // names are looked at by their whole path
 }
 
-// Reads the file whole, its size taken now, after any wait: no more than the limit is ever read,
-// and memory that cannot be had is a failure to read, not the end of the run.
-LoadError read_whole(HANDLE file, std::string& buffer) {
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file, &size)) return LoadError::read_failed;
-  if (static_cast<std::uint64_t>(size.QuadPart) > max_load_size) return LoadError::too_large;
-  try {
-    buffer.resize(static_cast<std::size_t>(size.QuadPart));
-  } catch (const std::bad_alloc&) {
-    return LoadError::read_failed;
+namespace {
+
+// Why a name could not be looked at or opened, from a Windows error.
+LoadError error_from(DWORD why) {
+  switch (why) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME: return LoadError::not_found;
+    case ERROR_ACCESS_DENIED: return LoadError::access_denied;
+    case ERROR_DIRECTORY: return LoadError::not_regular;  // not a folder
+    case ERROR_TOO_MANY_OPEN_FILES: return LoadError::too_many_open;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return LoadError::locked;
+    default: return LoadError::read_failed;
   }
-  std::size_t got = 0;
-  LoadError error = LoadError::none;
-  while (got < buffer.size()) {
-    DWORD n = 0;
-    if (!::ReadFile(file, buffer.data() + got, static_cast<DWORD>(buffer.size() - got), &n,
-                    nullptr)) {
-      error = LoadError::read_failed;
-    }
-    if (n == 0) break;
-    got += n;
+}
+
+// Opens `name` in `folder` with `access` and NtCreateFile's `options`; a whole path, from the
+// current folder. Unless `follow`, a final reparse point is opened itself. Null, with `error`,
+// where it cannot be.
+HANDLE open_name(Folder folder, const char* name, ACCESS_MASK access, ULONG options, bool follow,
+                 LoadError& error) {
+  const std::wstring wide = widen_path(name);
+  if (wide.empty() || windows_would_change(name)) {
+    error = LoadError::not_found;
+    return nullptr;
   }
-  buffer.resize(got);
-  return error;
+  if (!follow) options |= FILE_OPEN_REPARSE_POINT;
+  if (folder.handle == -1) {
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS |
+                        ((options & FILE_OPEN_REPARSE_POINT) != 0 ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    const HANDLE file =
+        ::CreateFileW(wide.c_str(), access, share_all, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    error = error_from(::GetLastError());
+    return nullptr;
+  }
+  UNICODE_STRING object{static_cast<USHORT>(wide.size() * sizeof(wchar_t)),
+                        static_cast<USHORT>(wide.size() * sizeof(wchar_t)),
+                        const_cast<wchar_t*>(wide.c_str())};
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &object, OBJ_CASE_INSENSITIVE,
+                             reinterpret_cast<HANDLE>(folder.handle), nullptr);
+  IO_STATUS_BLOCK status;
+  HANDLE file = nullptr;
+  const NTSTATUS result =
+      ::NtCreateFile(&file, access | SYNCHRONIZE, &attributes, &status, nullptr, 0, share_all,
+                     FILE_OPEN,
+                     options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT, nullptr, 0);
+  if (result >= 0) return file;
+  error = error_from(::RtlNtStatusToDosError(result));
+  return nullptr;
+}
+
+// What the open file is: a reparse point is a link; only a disk file that is no folder is
+// regular.
+bool info_of(HANDLE file, FileInfo& info) {
+  BY_HANDLE_FILE_INFORMATION about;
+  const DWORD type = ::GetFileType(file);
+  if (type != FILE_TYPE_DISK) {
+    info.kind = FileInfo::Kind::other;  // a device, a pipe
+    return true;
+  }
+  if (!::GetFileInformationByHandle(file, &about)) return false;
+  info.kind = (about.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FileInfo::Kind::link
+              : (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FileInfo::Kind::folder
+                                                                           : FileInfo::Kind::regular;
+  info.device = about.dwVolumeSerialNumber;
+  info.inode = (std::uint64_t{about.nFileIndexHigh} << 32) | about.nFileIndexLow;
+  info.size = (std::uint64_t{about.nFileSizeHigh} << 32) | about.nFileSizeLow;
+  info.links = about.nNumberOfLinks;
+  return true;
 }
 
 }  // namespace
 
-LoadError load_file(const char* path, std::string& buffer, Clock::time_point give_up,
-                    LoadedNames& names) {
-  const std::wstring wide = widen_path(path);
-  if (wide.empty() || windows_would_change(path)) return LoadError::not_found;
-  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-  names.symbolic_link =
-      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  for (;;) {
-    std::uint64_t volume = 0;
-    std::uint64_t index = 0;
-    LoadError error = LoadError::none;
-    const HANDLE file = open_for_reading(wide, volume, index, names.links, error);
-    if (file == nullptr) return error;
-    bool waited = false;
-    // A shared lock waits for an ostrel run that is editing the file, so no half-edited header
-    // is listed; it ends with the handle. If the run renamed the file meanwhile, what the path
-    // names now is listed, as a listing started now would.
-    if (!lock_until(file, 0, give_up, waited)) {
-      error = LoadError::locked;
-    } else if (waited && !names_file(path, volume, index)) {
-      ::CloseHandle(file);
-      continue;
-    } else {
-      error = read_whole(file, buffer);
+LoadError look_at(Folder folder, const char* name, bool follow, FileInfo& info) {
+  LoadError error = LoadError::none;
+  const HANDLE file = open_name(folder, name, FILE_READ_ATTRIBUTES, 0, follow, error);
+  if (file == nullptr) return error;
+  const bool known = info_of(file, info);
+  ::CloseHandle(file);
+  return known ? LoadError::none : LoadError::read_failed;
+}
+
+std::intptr_t open_for_reading(Folder folder, const char* name, bool follow, LoadError& error) {
+  const HANDLE file =
+      open_name(folder, name, GENERIC_READ, FILE_NON_DIRECTORY_FILE, follow, error);
+  return file == nullptr ? -1 : reinterpret_cast<std::intptr_t>(file);
+}
+
+LoadError look_at_open(std::intptr_t handle, FileInfo& info) {
+  return info_of(as_handle(handle), info) ? LoadError::none : LoadError::read_failed;
+}
+
+bool try_shared_lock(std::intptr_t handle) {
+  OVERLAPPED whole{};
+  return ::LockFileEx(as_handle(handle), LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                      &whole) ||
+         ::GetLastError() != ERROR_LOCK_VIOLATION;
+}
+
+std::optional<std::size_t> read_open_at(std::intptr_t handle, std::uint64_t offset,
+                                        std::span<char> buffer, LoadError& error) {
+  std::size_t got = 0;
+  while (got < buffer.size()) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset + got);
+    at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32);
+    DWORD n = 0;
+    if (!::ReadFile(as_handle(handle), buffer.data() + got,
+                    static_cast<DWORD>(std::min<std::size_t>(buffer.size() - got, MAXDWORD)), &n,
+                    &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      error = LoadError::read_failed;
+      return std::nullopt;
     }
-    ::CloseHandle(file);
-    return error;
+    if (n == 0) break;
+    got += n;
   }
+  return got;
 }
 
-std::optional<std::vector<FolderEntry>> read_folder(const char* path, LoadError& error) {
-  const std::wstring wide = widen_path(path);
-  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-  if (wide.empty() || attributes == INVALID_FILE_ATTRIBUTES) {
-    error = LoadError::not_found;
-    return std::nullopt;
-  }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+void close_open(std::intptr_t handle) { ::CloseHandle(as_handle(handle)); }
+
+Folder open_folder(Folder parent, const char* name, bool follow, LoadError& error) {
+  const HANDLE folder = open_name(parent, name, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                  FILE_DIRECTORY_FILE, follow, error);
+  if (folder == nullptr) return {};
+  // A reparse point (a link, a junction) not followed, or what is no folder, is not walked.
+  FileInfo info;
+  if (!info_of(folder, info) || info.kind != FileInfo::Kind::folder) {
+    ::CloseHandle(folder);
     error = LoadError::not_regular;
-    return std::nullopt;
+    return {};
   }
-  WIN32_FIND_DATAW found;
-  const HANDLE search = ::FindFirstFileExW((wide + L"\\*").c_str(), FindExInfoBasic, &found,
-                                           FindExSearchNameMatch, nullptr, 0);
-  if (search == INVALID_HANDLE_VALUE) {
-    error =
-        ::GetLastError() == ERROR_ACCESS_DENIED ? LoadError::access_denied : LoadError::read_failed;
-    return std::nullopt;
-  }
-  std::vector<FolderEntry> entries;
-  do {
-    const std::wstring_view name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), utf8.data(), size,
-                          nullptr, nullptr);
-    const DWORD kind = found.dwFileAttributes;
-    entries.push_back(
-        {std::move(utf8), (kind & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FolderEntry::Kind::link
-                          : (kind & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FolderEntry::Kind::folder
-                                                                     : FolderEntry::Kind::other});
-  } while (::FindNextFileW(search, &found));
-  ::FindClose(search);
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
-  return entries;
+  return {reinterpret_cast<std::intptr_t>(folder)};
 }
 
-LoadError load_standard_input(std::string& buffer) {
+std::optional<std::vector<FolderEntry>> list_folder(Folder folder, LoadError& error) {
+  std::vector<FolderEntry> entries;
+  alignas(8) char chunk[64 << 10];
+  for (FILE_INFO_BY_HANDLE_CLASS what = FileIdBothDirectoryRestartInfo;;
+       what = FileIdBothDirectoryInfo) {
+    if (!::GetFileInformationByHandleEx(reinterpret_cast<HANDLE>(folder.handle), what, chunk,
+                                        sizeof chunk)) {
+      if (::GetLastError() == ERROR_NO_MORE_FILES) return entries;
+      error = error_from(::GetLastError());
+      return std::nullopt;
+    }
+    for (const char* at = chunk;;) {
+      const auto* found = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+      const std::wstring_view name(found->FileName, found->FileNameLength / sizeof(wchar_t));
+      if (name != L"." && name != L"..") {
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()),
+                                               nullptr, 0, nullptr, nullptr);
+        std::string utf8(static_cast<std::size_t>(size), '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), utf8.data(),
+                              size, nullptr, nullptr);
+        const DWORD kind = found->FileAttributes;
+        entries.push_back({std::move(utf8), (kind & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+                                                ? FileInfo::Kind::link
+                                            : (kind & FILE_ATTRIBUTE_DIRECTORY) != 0
+                                                ? FileInfo::Kind::folder
+                                                : FileInfo::Kind::regular});
+      }
+      if (found->NextEntryOffset == 0) break;
+      at += found->NextEntryOffset;
+    }
+  }
+}
+
+void close_folder(Folder folder) {
+  if (folder.handle != -1) ::CloseHandle(reinterpret_cast<HANDLE>(folder.handle));
+}
+
+std::string_view folder_separators() { return "/\\"; }
+
+LoadError load_standard_input(std::string& buffer, std::uint64_t limit) {
   const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
   if (input == nullptr || input == INVALID_HANDLE_VALUE) return LoadError::read_failed;
-  // A pipe tells no size: read until its end, a chunk at a time, up to the limit of a file.
+  // A pipe tells no size: read until its end, a chunk at a time, up to the limit.
   constexpr DWORD chunk = 64 << 10;
   buffer.clear();
   for (;;) {
-    if (buffer.size() > max_load_size) return LoadError::too_large;
+    if (buffer.size() > limit) return LoadError::too_large;
     const std::size_t got = buffer.size();
     buffer.resize(got + chunk);
     DWORD n = 0;

@@ -40,6 +40,8 @@ inline constexpr std::size_t block_overhead = 6;    // four zero bytes before th
 
 /// The type of an entry that names the folder of the variables after it, rather than a variable.
 inline constexpr std::uint8_t folder_entry_type = 0x1F;
+/// The type of an assembly program: machine code, for the calculator it was built for.
+inline constexpr std::uint8_t machine_code_type = 0x21;
 
 /// The little-endian number of `width` bytes at `at`.
 constexpr std::uint32_t little_endian(std::string_view bytes, std::size_t at, int width) {
