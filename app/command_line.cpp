@@ -38,9 +38,6 @@ constexpr InfoWord info_words[] = {
     {"--help", InfoRequest::usage},
     {"-h", InfoRequest::usage},
     {"--version", InfoRequest::version},
-#if defined(_WIN32)
-    {"/?", InfoRequest::usage},
-#endif
 };
 
 constexpr std::string_view version_text = "ostrel " OSTREL_VERSION "\n";
@@ -85,6 +82,10 @@ ParseResult parse_command_line(int argc, const char* const* argv) {
       result.info = info.info;
       return result;
     }
+  }
+  if (argc == 2 && is_system_help_word(argv[1])) {
+    result.info = InfoRequest::usage;
+    return result;
   }
   EditRequest& request = result.request;
   for (int i = 1; i < argc; ++i) {

@@ -66,11 +66,11 @@ void Console::err(std::string_view text) {
 }
 
 std::string Console::shown(int fd, signed char& terminal, std::string_view text) {
-  if (plain_run(text, 0, path_escapes) == text.size()) return std::string(text);  // none to escape
+  if (plain_run(text, 0, path_escapes()) == text.size()) return std::string(text);  // none to escape
   if (terminal < 0) terminal = is_terminal(fd) ? 1 : 0;
   if (terminal == 0) return std::string(text);
   std::string shown;
-  append_shown(shown, text, terminal_charset(), path_escapes);
+  append_shown(shown, text, terminal_charset(), path_escapes());
   return shown;
 }
 

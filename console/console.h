@@ -33,6 +33,10 @@ std::string two_digits(int number);
 enum class Shell { sh, cmd };
 Shell system_shell();
 
+/// True for a word that asks a program for help on this system besides --help and -h: "/?" on
+/// Windows; none elsewhere, where it may name a file.
+bool is_system_help_word(std::string_view word);
+
 /// True when stream `fd` (1 or 2) is a terminal (on Windows, a console).
 bool is_terminal(int fd);
 

@@ -33,6 +33,10 @@ bool claim_standard_streams() {
 
 Shell system_shell() { return Shell::sh; }
 
+bool is_system_help_word(std::string_view) { return false; }
+
+std::string_view path_escapes() { return "\\"; }
+
 bool is_terminal(int fd) { return ::isatty(fd) == 1; }
 
 Charset terminal_charset() {

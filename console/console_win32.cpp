@@ -17,6 +17,10 @@ bool claim_standard_streams() {
 
 Shell system_shell() { return Shell::cmd; }
 
+bool is_system_help_word(std::string_view word) { return word == "/?"; }
+
+std::string_view path_escapes() { return ""; }
+
 bool is_terminal(int fd) {
   DWORD mode = 0;
   return ::GetConsoleMode(::GetStdHandle(fd == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), &mode) != 0;

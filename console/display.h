@@ -16,9 +16,10 @@ namespace ostrel {
 enum class Charset { ascii, utf8 };
 
 /// True for a character a terminal would act on or a reader could not see: C0 controls, DEL,
-/// C1 controls, and the characters Unicode marks ignorable or of the format or separator
-/// categories (bidirectional and zero-width characters, tags, variation selectors, fillers),
-/// which can make one name read as another.
+/// C1 controls, and the characters Unicode marks default ignorable or of the format (Cf), line
+/// separator (Zl), paragraph separator (Zp) or space separator (Zs, but U+0020) categories:
+/// bidirectional and zero-width characters, tags, variation selectors, fillers and the spaces
+/// that pass for a space, which can make one name read as another.
 bool is_unseen(char32_t code);
 
 /// The byte as two lower-case hexadecimal digits.
@@ -50,10 +51,7 @@ void append_shown(std::string& out, std::string_view text, Charset charset,
 
 /// The bytes of a path shown escaped besides those above: on POSIX systems a backslash, so that
 /// it cannot be taken for the start of an escape; none on Windows, where it separates folders.
-#if defined(_WIN32)
-inline constexpr std::string_view path_escapes = "";
-#else
-inline constexpr std::string_view path_escapes = "\\";
-#endif
+/// (One file per OS, beside the console's calls.)
+std::string_view path_escapes();
 
 }  // namespace ostrel

@@ -255,7 +255,7 @@ std::string problem_lines(std::string_view path, const std::vector<Problem>& pro
   std::string lines;
   for (const Problem& problem : problems) {
     if (quiet && problem.fixed == Fixed::fixed) continue;
-    append_shown(lines, path, charset, path_escapes);
+    append_shown(lines, path, charset, path_escapes());
     lines += ": ";
     lines += problem.code;
     lines += ": ";
@@ -263,7 +263,7 @@ std::string problem_lines(std::string_view path, const std::vector<Problem>& pro
     if (problem.fixed == Fixed::fixed) {
       const bool renamed = problem.mend.kind != Mend::Kind::sign;
       std::string shown;
-      if (renamed) append_shown(shown, problem.mend.path, charset, path_escapes);
+      if (renamed) append_shown(shown, problem.mend.path, charset, path_escapes());
       lines += renamed ? format_message(show_msg::fixed_renamed, {shown}) : show_msg::fixed;
     } else if (problem.fixed == Fixed::not_fixed) {
       lines += format_message(show_msg::not_fixed, {problem.not_fixed});

@@ -12,12 +12,10 @@ ShowParse parse_show_command_line(int argc, const char* const* argv) {
   bool any_file = false;
   for (std::size_t i = 0; i < request.args.size(); ++i) {
     const std::string_view arg = request.args[i];
-#if defined(_WIN32)
-    if (arg == "/?" && i < request.options_end) {  // the Windows way to ask for help
+    if (is_system_help_word(arg) && i < request.options_end) {
       request.help = true;
       continue;
     }
-#endif
     if (request.names_file(i)) {
       any_file = true;
     } else if (arg == "--") {

@@ -34,7 +34,7 @@ using Clock = std::chrono::steady_clock;
 // "ostrel-show: <path>: <what>\n", the path shown as in the listing.
 std::string problem(std::string_view path, std::string_view what, Charset charset) {
   std::string line = "ostrel-show: ";
-  append_shown(line, path, charset, path_escapes);
+  append_shown(line, path, charset, path_escapes());
   line += ": ";
   line += what;
   line += '\n';
@@ -280,7 +280,7 @@ std::optional<OtherName> Lister::decide_renames(const FileRef& file, Examined& e
   std::vector<std::string> chain = {std::string(file.path)};
   const NameState state = name_state(file, examined.names, target, chain);
   std::string shown;
-  append_shown(shown, target, request.json ? Charset::utf8 : charset, path_escapes);
+  append_shown(shown, target, request.json ? Charset::utf8 : charset, path_escapes());
   for (Problem& problem : examined.problems) {
     if (problem.mend.kind != Mend::Kind::rename) continue;
     if (state == NameState::same_file) {
@@ -352,7 +352,7 @@ void Lister::make_mends(const FileRef& file, Examined& examined) {
         if (!plan.new_path.empty()) {
           std::string shown;
           append_shown(shown, rename_of(examined.problems)->path,
-                       this->request.json ? Charset::utf8 : charset, path_escapes);
+                       this->request.json ? Charset::utf8 : charset, path_escapes());
           why = format_message(show_msg::fix_cannot_rename, {shown});
         } else {
           fail(plan.keep_only.empty() ? show_msg::fix_other_name : show_msg::fix_changed);

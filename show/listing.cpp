@@ -59,7 +59,7 @@ void append_size(std::string& out, std::uint32_t size) {
 
 // The file's name, last on its line.
 void append_path(std::string& out, std::string_view path, Charset charset) {
-  append_shown(out, path, charset, path_escapes);
+  append_shown(out, path, charset, path_escapes());
   out += '\n';
 }
 

@@ -1,4 +1,5 @@
 #include "console/console.h"
+#include "show/mend.h"
 
 #include <gtest/gtest.h>
 
@@ -46,8 +47,9 @@ TEST(Console, KeepsOrderAcrossStreamsAndSizes) {
 }
 
 // What a reader cannot see is exactly what Unicode's own files mark so (Debian's unicode-data):
-// the controls, Default_Ignorable_Code_Point, and the categories Cf, Zl and Zp, over every code
-// point. On a difference, the ranges the files give are printed, to be copied into display.cpp.
+// the controls, Default_Ignorable_Code_Point, and the categories Cf, Zl, Zp and Zs but the space
+// itself, over every code point. On a difference, the ranges the files give are printed, to be
+// copied into display.cpp.
 TEST(Display, UnseenAsUnicodeDefinesIt) {
   const std::string unicode = "/usr/share/unicode/";
   if (!std::filesystem::exists(unicode + "UnicodeData.txt")) GTEST_SKIP() << "no unicode-data";
@@ -62,10 +64,11 @@ TEST(Display, UnseenAsUnicodeDefinesIt) {
     for (char32_t c = first; c <= last; ++c) unseen.insert(c);
   }
   for (std::string line; std::getline(data, line);) {  // the category is the third field
-    for (const char* category : {";Cc;", ";Cf;", ";Zl;", ";Zp;"}) {
+    for (const char* category : {";Cc;", ";Cf;", ";Zl;", ";Zp;", ";Zs;"}) {
       if (line.find(category) != std::string::npos) unseen.insert(std::stoul(line, nullptr, 16));
     }
   }
+  unseen.erase(U' ');
   ASSERT_GT(unseen.size(), 4000u);
   std::string differs, ranges;
   char hex[16];
@@ -76,6 +79,28 @@ TEST(Display, UnseenAsUnicodeDefinesIt) {
     if (unseen.contains(c) && !unseen.contains(c + 1)) ranges.append(", ").append(hex) += "}, ";
   }
   EXPECT_EQ(differs, "") << "the ranges: " << ranges;
+}
+
+// A mend's words for each shell, whatever system this is: POSIX sh in a UTF-8 locale and in an
+// ASCII one, and cmd. (The shells themselves run them in show_test.cpp.)
+TEST(Mend, WordsForEachShell) {
+  struct Row {
+    std::string word, sh, sh_ascii, cmd;
+  };
+  const Row rows[] = {
+      {"g.89s", "g.89s", "g.89s", "g.89s"},
+      {"it's.89s", "'it'\\''s.89s'", "'it'\\''s.89s'", "\"it's.89s\""},
+      {"50% off.89s", "'50% off.89s'", "'50% off.89s'", "\"50% off.89s\""},
+      {"x\xC3\x9B" "2J.v2s", "'x\xC3\x9B" "2J.v2s'", "'x'\"$(printf '\\303\\233')\"'2J.v2s'",
+       "\"x\xC3\x9B" "2J.v2s\""},
+      {"a\nb.89s", "'a'\"$(printf '\\012\\142')\"'.89s'", "'a'\"$(printf '\\012\\142')\"'.89s'",
+       "\"a\nb.89s\""},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(command_line({row.word}, Shell::sh, Charset::utf8), row.sh);
+    EXPECT_EQ(command_line({row.word}, Shell::sh, Charset::ascii), row.sh_ascii);
+    EXPECT_EQ(command_line({row.word}, Shell::cmd, Charset::utf8), row.cmd);
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
+#include <sys/sysmacros.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -142,6 +143,32 @@ TEST(CannotOpen, PathSwappedAfterTheLook) {
   char held[8];
   EXPECT_EQ(::read(fifo, held, sizeof held), 4);
   ::close(fifo);
+  // So is a device (as /dev/zero, which a read would fill with zeros): what was opened is looked
+  // at before anything is read.
+  std::filesystem::remove(dir / "game.89p");
+  write_bytes(dir / "game.89p", original);
+  if (::geteuid() == 0) {
+    const Outcome device = run_while(*shown, 500ms, [&] {
+      std::filesystem::remove(dir / "game.89p");
+      ::mknod(path.c_str(), S_IFCHR | 0600, ::makedev(1, 5));
+    });
+    EXPECT_EQ(device.err, "ostrel-show: " + path + ": not a regular file\n");
+  }
+  // The walk holds its folders: one swapped for a link elsewhere once its folder was read is not
+  // walked into.
+  std::filesystem::create_directories(dir / "g/sub");
+  std::filesystem::create_directories(dir / "outside");
+  write_bytes(dir / "outside/secret.89p", original);
+  const std::string folder = (dir / "g").string();
+  const auto walking =
+      under_strace({.args = {"-r", folder}, .cwd = dir.path(), .binary = ostrel_show_binary()},
+                   {"--quiet=path-resolution", "-P", folder, "-e",
+                    "inject=getdents,getdents64:delay_exit=1000000:when=2"});
+  const Outcome walked = run_while(*walking, 500ms, [&] {
+    std::filesystem::rename(dir / "g/sub", dir / "g/old");
+    std::filesystem::create_directory_symlink("../outside", dir / "g/sub");
+  });
+  EXPECT_EQ(walked.out + walked.err, "");
 }
 
 // A build step writes a new file and renames it over the path after the run checked what the
@@ -435,7 +462,8 @@ TEST(ConsoleStreams, PathsAndValuesOnATerminal) {
        cannot_open("\\x1b[2J\\x1b]0;t\\x07.89p")},
       {"-fi \"$NAME\" f.89p", "\x1b[2J\xE2\x80\xAE", "C.UTF-8",
        task + "\\x1b[2J\\xe2\\x80\\xae'.\n"},
-      {"-q \"$NAME\"", "\xC3\x9B[2J.89p", "en_US.ISO-8859-1", cannot_open("\\xc3\\x9b[2J.89p")}};
+      {"-q \"$NAME\"", "\xC3\x9B[2J.89p", "en_US.ISO-8859-1", cannot_open("\\xc3\\x9b[2J.89p")},
+      {"-q -d a \"$NAME\"", "game\x1b[2J.89p", "C.UTF-8", cannot_open("game\\x1b[2J.89p")}};
   for (const std::vector<std::string>& c : cases) {
     ScratchDir dir;
     write_bytes(dir / "f.89p", build_var_file({}));

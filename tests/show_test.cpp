@@ -223,6 +223,24 @@ TEST(Show, ListsAndReports) {
                        {"--fix", "-r", "g"}, left + taken,
                        "ostrel-show: files checked: 9, with problems: 4, fixed: 0\n", 1,
                        Stream::captured, {}, "symbolic and hard links");
+  // A tree 5,000 folders deep, past any whole path's limit, walked on a 512 KiB stack; then with
+  // 40 files open at most, the folder where that limit is reached is reported, the walk going on.
+  std::string deep = "d/";
+  for (int i = 1; i < 5000; ++i) deep += "d/";
+  Row deep_tree = show(
+      "-r: a tree 5,000 deep on a small stack; the limit of open files",
+      {{"x.89s", sample()}, {"z.89s", sample()}},
+      {"-c", "c=$(printf 'd/%.0s' $(seq 1000)); t=$PWD; for i in 1 2 3 4 5; do mkdir -p $c && "
+             "cd $c || exit; done; mv \"$t/x.89s\" .; cd \"$t\"; mv z.89s d; (ulimit -s 512 && "
+             "\"$SHOW\" -r d); echo $?; (ulimit -n 40 && \"$SHOW\" -r d) 2>&1 | sed 's#^\\(ostrel-"
+             "show: \\)d\\(/d\\)*: #\\1D: #'; rm -rf d"},
+      show_header + sample_columns + deep + "x.89s\n" + sample_columns + "d/z.89s\n0\n" +
+          "ostrel-show: D: cannot be opened: too many files are open\n" + show_header +
+          sample_columns + "d/z.89s\n",
+      "", 0, Stream::captured, {}, "a POSIX shell");
+  deep_tree.binary = "/bin/bash";  // whose cd goes deeper than any whole path
+  deep_tree.env = {"SHOW=" + ostrel_show_binary().string()};
+  deep_tree.after = {};
   Row fixed_quietly = show("--fix -q: renames made through the held file, nothing said of what "
                            "was fixed",
                            {{"g.89p", sample()}, {"a.89S", build_var_file(assembly)}},
@@ -338,15 +356,16 @@ TEST(Show, ListsAndReports) {
                  {"b\\c.89s"}, show_header + sample_columns + "b\\x5cc.89s\n", "", 0),
       show("paths as people read them: accents as they are; escaped, a class at a time: C0 "
            "(ESC), DEL, C1, a stray byte; bidi, zero-width and line separator formats (Cf, Zl); "
-           "ignorable characters (a combining joiner, a filler) and a tag",
+           "a space that passes for one (Zs); ignorable characters (a combining joiner, a filler) and a tag",
            {{"caf\xC3\xA9 \xC3\xA9.89s", sample()}, {"\x1b[2J.89s", sample()},
-            {"a\xE2\x80\xAEs98.txt", sample()}, {unseen, sample()}},
+            {"a\xE2\x80\xAEs98.txt", sample()}, {unseen, sample()}, {"a\xC2\xA0" "b.89s", sample()}},
            {"caf\xC3\xA9 \xC3\xA9.89s", "\x1b[2J.89s", "a\xE2\x80\xAEs98.txt", "\x1b]0;t\a.89s",
-            unseen},
+            unseen, "a\xC2\xA0" "b.89s"},
            show_header + sample_columns + "caf\xC3\xA9 \xC3\xA9.89s\n" + sample_columns +
                "\\x1b[2J.89s\n" + sample_columns + "a\\xe2\\x80\\xaes98.txt\n" + sample_columns +
                "\\x7f\\xc2\\x85\\xff\\xe2\\x81\\xa6\\xe2\\x81\\xa9\\xe2\\x80\\x8b\\xe2\\x80\\xa8"
-               "\\xcd\\x8f\\xe3\\x85\\xa4g\\xf3\\xa0\\x81\\x81.89s\n",
+               "\\xcd\\x8f\\xe3\\x85\\xa4g\\xf3\\xa0\\x81\\x81.89s\n" + sample_columns +
+               "a\\xc2\\xa0b.89s\n",
            "ostrel-show: \\x1b]0;t\\x07.89s: no such file\n", 1, Stream::captured, {},
            "names with control characters"),
       show("a UTF-8 path: as it is in JSON and in a message", {{"\xC3\xA9.89s", sample()}},
@@ -426,6 +445,7 @@ TEST(Show, ListsAndReports) {
       no_mend,
       fix,
       fix_again,
+      deep_tree,
       fixed_quietly,
       fixed_json,
       latin1,
