@@ -71,18 +71,20 @@ void check_signature(std::string_view path, const std::optional<Ti68kExtension>&
       format_message(show_msg::signature_vs_name, {family, mark, family_named(says->prefix)})};
   const std::optional<Ti68kExtension> twin_says = ti68k_extension(twin);
   if (names == nullptr) {
+    // A Flash file: its signature is TI's, and its name the only thing to mend by hand.
   } else if (twin_says && fits(twin_says->prefix, family)) {
     problem.mend = {Mend::Kind::one_name, {}, std::string(twin)};
   } else if (machine_code) {
     problem.mend = {Mend::Kind::rename, {}, with_prefix(path, prefix_for(family, *says))};
   } else if (says->prefix == "92") {
+    // ostrel writes no TI-92 signature.
   } else if (names->symbolic_link) {
     problem.no_mend = show_msg::no_mend_link;
   } else if (names->links > 1) {
     problem.no_mend = show_msg::no_mend_hard_link;
   } else {
-    problem.mend = {Mend::Kind::sign, says->prefix == "89" ? "89" : says->prefix == "9x" ? "9x"
-                                                                                           : "v2"};
+    const auto code = std::find(device_codes.begin(), device_codes.end(), says->prefix);
+    problem.mend = {Mend::Kind::sign, code != device_codes.end() ? *code : device_codes.back()};
   }
   problems.push_back(std::move(problem));
 }

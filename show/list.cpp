@@ -4,7 +4,6 @@
 #include "show/list.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -167,6 +166,7 @@ struct Lister {
   std::size_t checked = 0;
   std::size_t with_problems = 0;
   std::size_t fixed = 0;
+  bool hinted = false;  // that -r walks a folder, said once
   // Files handled before their turn, as a rename that needs their name asks, and whether their
   // mends gave it up.
   std::map<std::string, bool, std::less<>> handled = {};
@@ -310,55 +310,55 @@ void Lister::add_commands(const FileRef& file, Examined& examined) {
 // name, every signal held.
 void Lister::make_mends(const FileRef& file, Examined& examined) {
   std::vector<Problem*> mended;
+  EditRequest edit;
+  edit.input_path = file.name.data();
+  EditPlan plan;
   for (Problem& problem : examined.problems) {
     if (problem.mend.kind != Mend::Kind::none) mended.push_back(&problem);
+    if (problem.mend.kind == Mend::Kind::sign) edit.target = problem.mend.device;
   }
   if (mended.empty()) return;
-  std::string why;
-  const auto fail = [&](std::string_view text) { why = text; };
-  EditRequest request;
-  request.input_path = file.name.data();
-  EditPlan plan;
+  std::string_view why;
+  std::string renamed_to;
+  // The file just loaded, that very one.
+  FileInfo loaded;
+  loaded.kind = examined.names.symbolic_link ? FileInfo::Kind::link : FileInfo::Kind::regular;
+  loaded.device = examined.names.device;
+  loaded.inode = examined.names.inode;
   std::optional<VarFile> held =
-      VarFile::open_in(file.folder, file.name.data(), file.path.data(), give_up);
-  std::array<char, form_probe_size> head{};
+      VarFile::open_in(file.folder, file.name.data(), file.path.data(), &loaded, give_up);
   if (!held || !held->lock()) {
-    fail(show_msg::fix_cannot_open);
+    why = show_msg::fix_cannot_open;
   } else {
     // What was checked must be what is mended: the bytes read again under the lock.
     other_buffer.resize(buffer.size());
     const std::optional<std::size_t> got = held->read_at(0, other_buffer);
-    if (!got || *got != buffer.size() || other_buffer != buffer) fail(show_msg::fix_changed);
-    const std::size_t head_size = std::min(buffer.size(), head.size());
-    std::copy_n(buffer.begin(), head_size, head.begin());
-    for (const Problem* problem : mended) {
-      if (problem->mend.kind == Mend::Kind::sign) request.target = problem->mend.device;
-    }
-    plan = plan_edit(request, false, {head.data(), head_size});
+    plan = plan_edit(edit, false, std::string_view(buffer).substr(0, form_probe_size));
     for (const Problem* problem : mended) {
       if (problem->mend.kind == Mend::Kind::rename) {
         plan.new_path = other_name(file, problem->mend.path).name;
+        append_shown(renamed_to, problem->mend.path, request.json ? Charset::utf8 : charset,
+                     path_escapes());
       } else if (problem->mend.kind == Mend::Kind::one_name) {
         plan.keep_only = other_name(file, problem->mend.path).name;
       }
     }
-    if (plan.refusal != Refusal::none) fail(show_msg::fix_changed);
+    if (!got || *got != buffer.size() || other_buffer != buffer || plan.refusal != Refusal::none) {
+      why = show_msg::fix_changed;
+    }
   }
+  std::string cannot_rename;
   if (why.empty()) {
     switch (apply_edit(*held, plan, file.name.data()).failure) {
       case EditFailure::none: break;
-      case EditFailure::cannot_write: fail(show_msg::fix_cannot_write); break;
+      case EditFailure::cannot_write: why = show_msg::fix_cannot_write; break;
       case EditFailure::cannot_rename:
-        if (!plan.new_path.empty()) {
-          std::string shown;
-          append_shown(shown, rename_of(examined.problems)->path,
-                       this->request.json ? Charset::utf8 : charset, path_escapes());
-          why = format_message(show_msg::fix_cannot_rename, {shown});
-        } else {
-          fail(plan.keep_only.empty() ? show_msg::fix_other_name : show_msg::fix_changed);
-        }
+        cannot_rename = format_message(show_msg::fix_cannot_rename, {renamed_to});
+        why = !plan.new_path.empty()    ? std::string_view(cannot_rename)
+              : plan.keep_only.empty() ? show_msg::fix_other_name
+                                       : show_msg::fix_changed;
         break;
-      default: fail(show_msg::fix_changed); break;
+      default: why = show_msg::fix_changed; break;
     }
   }
   for (Problem* problem : mended) {
@@ -371,8 +371,9 @@ void Lister::make_mends(const FileRef& file, Examined& examined) {
 void Lister::report(const FileRef& file, const Examined& examined) {
   const std::vector<Problem>& problems = examined.problems;
   ++checked;
-  const bool left = std::any_of(problems.begin(), problems.end(),
-                                [](const Problem& problem) { return problem.fixed != Fixed::fixed; });
+  const bool left = std::any_of(problems.begin(), problems.end(), [](const Problem& problem) {
+    return problem.fixed != Fixed::fixed;
+  });
   if (!problems.empty()) ++with_problems;
   if (!problems.empty() && !left) ++fixed;
   all_good = all_good && !left;
@@ -451,6 +452,10 @@ void Lister::failed(std::string_view path, std::string_view failure) {
     listed_any = true;
   }
   console.err(problem(path, failure, charset));
+  if (failure == show_msg::is_directory && !request.recursive && !hinted) {
+    console.err("ostrel-show: " + std::string(show_msg::walk_hint) + "\n");
+    hinted = true;
+  }
 }
 
 // A folder being walked: held open, its names in order, the next to look at, and the length of
@@ -543,8 +548,8 @@ ShowStatus list_files(const ShowRequest& request, Console& console, Charset char
     const std::string checked = std::to_string(lister.checked);
     const std::string with_problems = std::to_string(lister.with_problems);
     console.err("ostrel-show: " +
-                (request.fix ? format_message(show_msg::fix_summary,
-                                              {checked, with_problems, std::to_string(lister.fixed)})
+                (request.fix ? format_message(show_msg::fix_summary, {checked, with_problems,
+                                                                      std::to_string(lister.fixed)})
                              : format_message(show_msg::summary, {checked, with_problems})) +
                 "\n");
   }

@@ -38,6 +38,8 @@ inline constexpr std::string_view version = "ostrel-show " OSTREL_VERSION "\n";
 inline constexpr std::string_view no_such_file = "no such file";
 inline constexpr std::string_view permission_denied = "permission denied";
 inline constexpr std::string_view is_directory = "is a directory";
+// Once, after the first folder given without -r.
+inline constexpr std::string_view walk_hint = "-r walks a folder for the TI-68k files in it";
 inline constexpr std::string_view not_regular = "not a regular file";
 inline constexpr std::string_view too_large = "too large to be a TI-68k variable file";
 inline constexpr std::string_view read_failed = "cannot be read";

@@ -84,7 +84,8 @@ TEST(CannotOpen, NotARegularFile) {
   if (!testing_windows()) show.args.push_back("sock.89p");
   const Outcome shown = run_program(show);
   EXPECT_EQ(shown.err,
-            "ostrel-show: folder.89p: is a directory\nostrel-show: pipe.89p: not a regular file\n"
+            "ostrel-show: folder.89p: is a directory\nostrel-show: -r walks a folder for the "
+            "TI-68k files in it\nostrel-show: pipe.89p: not a regular file\n"
             "ostrel-show: pipelink.89p: not a regular file\nostrel-show: null.89p: not a regular "
             "file\nostrel-show: dangling.89p: no such file\n" +
                 std::string(testing_windows() ? ""
@@ -372,8 +373,9 @@ TEST(CannotOpen, SwappedWhileRenaming) {
   write_bytes(dir / "x/game.89p", original);
   write_bytes(dir / "game.89p", original);
   const auto swapped_at = [&](const std::string& when, const std::string& path, auto swap) {
-    const auto slowed = under_strace({{"-q", "-d", "a", "-ti", "v2", path}, dir.path()},
-                                     {"-e", "inject=" + rename_calls + ":" + when + "=1000000:when=1"});
+    const auto slowed =
+        under_strace({{"-q", "-d", "a", "-ti", "v2", path}, dir.path()},
+                     {"-e", "inject=" + rename_calls + ":" + when + "=1000000:when=1"});
     return slowed ? std::optional(run_while(*slowed, 500ms, swap)) : std::nullopt;
   };
   const auto linked = swapped_at("delay_enter", "game.89p", [&] {

@@ -153,7 +153,8 @@ TEST(Show, ListsAndReports) {
   const Bytes two_wrong_sums = patched(group(), {{156, zeros(1)}, {166, zeros(1)}});
   const std::string sep = per_system("/", "\\");
   const Files walked = {{"hello.89s", sample()}, {"c/", {}}, {"c/b.89S", sample()},
-                        {"c/a.9xk", flash()}, {"c/notes.txt", sample()}, {"c/d.89p/", {}},
+                        {"c/a.9xk", flash()}, {"c/notes.txt", sample()}, {"c/notes.89b", sample()},
+                        {"c/d.89p/", {}},
                         {"c/d.89p/x.v2s", sample()}, {"c/B.92p", sample()}};
   Files linked = walked;
   linked.insert({{"c/up", link_to("..")}, {"c/e.89s", link_to("../hello.89s")}});
@@ -205,19 +206,20 @@ TEST(Show, ListsAndReports) {
                             "s, not p (no mend: g/x.89s is taken)\ng/y.89p: type-vs-name: holds "
                             "a string (type 0x0c), whose letter is s, not p (no mend: g/y.89s is "
                             "taken)\n";
-  Row fix = show("--fix: mends that never move a file into a folder or through a link, ordered, "
-                 "final",
-                 hostile, {"--fix", "-r", "g"},
-                 for_89("g/U.89S", "TI-92 Plus", "**TI92P*", " (fixed)") +
-                     "g/b.89s: type-vs-name: holds a text (type 0x0b), whose letter is t, not s "
-                     "(fixed: now named g/b.89t)\ng/b.89p: type-vs-name: holds a string (type "
-                     "0x0c), whose letter is s, not p (fixed: now named g/b.89s)\n" +
-                     left +
-                     "g/w.v2s: signature-vs-name: is for the TI-89 (**TI89**), but named for the "
-                     "Voyage 200 (fixed: now named g/w.89s)\n" +
-                     taken + for_89("g/z.89z", "TI-92 Plus", "**TI92P*", " (fixed: now named g/z.9xz)"),
-                 "ostrel-show: files checked: 10, with problems: 9, fixed: 5\n", 1,
-                 Stream::captured, {}, "symbolic and hard links");
+  Row fix = show(
+      "--fix: mends that never move a file into a folder or through a link, ordered, "
+      "final",
+      hostile, {"--fix", "-r", "g"},
+      for_89("g/U.89S", "TI-92 Plus", "**TI92P*", " (fixed)") +
+          "g/b.89s: type-vs-name: holds a text (type 0x0b), whose letter is t, not s "
+          "(fixed: now named g/b.89t)\ng/b.89p: type-vs-name: holds a string (type "
+          "0x0c), whose letter is s, not p (fixed: now named g/b.89s)\n" +
+          left +
+          "g/w.v2s: signature-vs-name: is for the TI-89 (**TI89**), but named for the "
+          "Voyage 200 (fixed: now named g/w.89s)\n" +
+          taken + for_89("g/z.89z", "TI-92 Plus", "**TI92P*", " (fixed: now named g/z.9xz)"),
+      "ostrel-show: files checked: 10, with problems: 9, fixed: 5\n", 1, Stream::captured, {},
+      "symbolic and hard links");
   fix.after = mended;
   Row fix_again = show("--fix again: nothing left it can mend, nothing changed", mended,
                        {"--fix", "-r", "g"}, left + taken,
@@ -251,13 +253,14 @@ TEST(Show, ListsAndReports) {
       {{"g.89s", signed_as("**TI92P*")}, {"p.89p", sample()}, {"p.89s/", {}}},
       {"--fix", "--json", "g.89s", "p.89p"},
       "[\n{\"path\":\"g.89s\",\"kind\":\"variable\",\"family\":\"TI-92 Plus\",\"signature\":"
-           "\"**TI92P*\"" + sample_json_rest +
-               ",\"problems\":[{\"code\":\"signature-vs-name\",\"message\":\"is for the TI-92 Plus "
-           "(**TI92P*), but named for the TI-89\",\"mend\":\"ostrel -q -ti 89 g.89s\",\"mend_args\":"
-           "[\"ostrel\",\"-q\",\"-ti\",\"89\",\"g.89s\"],\"fixed\":true}]},\n{\"path\":\"p.89p\"," +
-               sample_json_fields.substr(0, sample_json_fields.size() - 1) +
-               ",\"problems\":[{\"code\":\"type-vs-name\",\"message\":\"holds a string (type 0x0c), "
-               "whose letter is s, not p\",\"no_mend\":\"p.89s is taken\"}]}\n]\n",
+      "\"**TI92P*\"" +
+          sample_json_rest +
+          ",\"problems\":[{\"code\":\"signature-vs-name\",\"message\":\"is for the TI-92 Plus "
+          "(**TI92P*), but named for the TI-89\",\"mend\":\"ostrel -q -ti 89 g.89s\",\"mend_args\":"
+          "[\"ostrel\",\"-q\",\"-ti\",\"89\",\"g.89s\"],\"fixed\":true}]},\n{\"path\":\"p.89p\"," +
+          sample_json_fields.substr(0, sample_json_fields.size() - 1) +
+          ",\"problems\":[{\"code\":\"type-vs-name\",\"message\":\"holds a string (type 0x0c), "
+          "whose letter is s, not p\",\"no_mend\":\"p.89s is taken\"}]}\n]\n",
       "ostrel-show: files checked: 2, with problems: 2, fixed: 1\n", 1);
   fixed_json.after["g.89s"] = sample();
   Row latin1 = show("--mends outside a UTF-8 locale: every byte beyond ASCII made by printf",
@@ -265,15 +268,15 @@ TEST(Show, ListsAndReports) {
                     "ostrel -q -ti v2 'x'\"$(printf '\\303\\233')\"'2J.v2s'\n", checked(1, 1), 1,
                     Stream::captured, {}, "the locale of a POSIX system");
   latin1.env = {"LANG=en_US.ISO-8859-1", "LC_ALL=", "LC_CTYPE="};
-  Row in_c_locale = show("outside a UTF-8 locale, every byte beyond ASCII escaped",
-                         {{"odd.89p", odd_bytes()}, {"\xC3\xA9.89p", sample()}},
-                         {"odd.89p", "\xC3\xA9.89p"},
-                         show_header +
-                             "TI-89       f\\x5co\\n\\xff       0x12 program           RAM, locked "
-                             "        2  ok        \"say \\x22hi\\x22 \\x5c \\x01\\xe9\\x7f\\x9b\"  "
-                             "    odd.89p\n" +
-                             sample_columns + "\\xc3\\xa9.89p\n",
-                         "", 0, Stream::captured, {}, "the locale of a POSIX system");
+  Row in_c_locale =
+      show("outside a UTF-8 locale, every byte beyond ASCII escaped",
+           {{"odd.89p", odd_bytes()}, {"\xC3\xA9.89p", sample()}}, {"odd.89p", "\xC3\xA9.89p"},
+           show_header +
+               "TI-89       f\\x5co\\n\\xff       0x12 program           RAM, locked "
+               "        2  ok        \"say \\x22hi\\x22 \\x5c \\x01\\xe9\\x7f\\x9b\"  "
+               "    odd.89p\n" +
+               sample_columns + "\\xc3\\xa9.89p\n",
+           "", 0, Stream::captured, {}, "the locale of a POSIX system");
   in_c_locale.env = {"LC_ALL=C"};
   const std::vector<Row> rows = {
       show("the sample", {{"hello.89s", sample()}}, {"hello.89s"}, show_header + sample_line, "",
@@ -334,15 +337,18 @@ TEST(Show, ListsAndReports) {
                                                  sample_json_fields.find("true"), 4, "false") +
                "\n]\n",
            "ostrel-show: bad.89s: main\\hello: wrong checksum (stored 0x063f, computed 0x06c2)\n", 1),
-      show("a missing file, a folder and a good file, in order",
-           {{"hello.89s", sample()}, {"dir.89p/", {}}}, {"gone.89p", "hello.89s", "dir.89p"},
+      show("a missing file, a folder and a good file, in order; that -r walks a folder, once",
+           {{"hello.89s", sample()}, {"dir.89p/", {}}}, {"gone.89p", "hello.89s", "dir.89p", "."},
            show_header + sample_line,
-           "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n", 1),
+           "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n"
+           "ostrel-show: -r walks a folder for the TI-68k files in it\nostrel-show: .: is a "
+           "directory\n", 1),
       show("every file in JSON, in order, those that cannot be listed with their error",
            {{"hello.89s", sample()}, {"dir.89p/", {}}}, {"--json", "gone.89p", "hello.89s", "dir.89p"},
            "[\n{\"path\":\"gone.89p\",\"error\":\"no such file\"},\n{\"path\":\"hello.89s\"," +
                sample_json_fields + ",\n{\"path\":\"dir.89p\",\"error\":\"is a directory\"}\n]\n",
-           "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n", 1),
+           "ostrel-show: gone.89p: no such file\nostrel-show: dir.89p: is a directory\n"
+           "ostrel-show: -r walks a folder for the TI-68k files in it\n", 1),
       show("paths of different lengths: every column lines up, the file last",
            {{"a.89s", sample()}, {"games/", {}}, {"games/tetris-deluxe.89s", sample()}},
            {"a.89s", "games/tetris-deluxe.89s"},

@@ -10,7 +10,7 @@ namespace {
 // would keep its own), or a file with another hard link.
 bool names_allow(const VarFile& file, const EditPlan& plan) {
   if (!plan.new_path.empty() && !file.name_is_free(plan.new_path.c_str())) return false;
-  return !plan.resigns || (!file.name_is_link() && !file.has_other_names());
+  return !plan.resigns || (!file.name_is_link() && !file.had_other_names());
 }
 
 // Undoes the rename when the edit fails after it, so that a file never keeps a name that its

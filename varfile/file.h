@@ -24,6 +24,16 @@ struct Folder {
   std::intptr_t handle = -1;  // a descriptor (POSIX) or a HANDLE (Windows); -1: the current one
 };
 
+/// What a name, or an open file, is.
+struct FileInfo {
+  enum class Kind { regular, folder, link, other };  // on Windows, a link is any reparse point
+  Kind kind = Kind::other;
+  std::uint64_t device = 0;  // which file it is: device and inode, or volume and file index
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::uint64_t links = 1;   // its number of names (hard links)
+};
+
 class VarFile {
  public:
   /// Opens an existing regular file (or a symbolic link to one) for reading and writing, without
@@ -33,15 +43,21 @@ class VarFile {
   /// meanwhile: directories, FIFOs, devices and sockets are refused, and never waited on. A file
   /// under a lease is waited for, until `give_up`, which covers lock() too.
   static std::optional<VarFile> open(const char* path,
-                                     std::chrono::steady_clock::time_point give_up);
+                                     std::chrono::steady_clock::time_point give_up,
+                                     const FileInfo* known = nullptr);
   /// The same for `name` in a folder already held, whose whole path is `path` (which Windows
-  /// goes by); for the current folder, open(path).
+  /// goes by); for the current folder, open(path). Where `known` is the file a look has just
+  /// found under that name (a regular file, or a link to one), that very file alone is opened,
+  /// by the name and without waiting, and what was opened is checked to be it before anything
+  /// else.
   static std::optional<VarFile> open_in(Folder folder, const char* name, const char* path,
+                                        const FileInfo* known,
                                         std::chrono::steady_clock::time_point give_up);
 
   VarFile(VarFile&& other) noexcept
       : handle_(other.handle_), folder_(other.folder_), device_(other.device_),
         inode_(other.inode_), name_(other.name_), name_is_link_(other.name_is_link_),
+        names_at_lock_(other.names_at_lock_),
         give_up_(other.give_up_) {
     other.handle_ = -1;
     other.folder_ = -1;
@@ -59,12 +75,15 @@ class VarFile {
   [[nodiscard]] bool lock();
 
   /// True when the file's name in its folder is itself a symbolic link (on Windows, any reparse
-  /// point): renaming it would rename the link, not the file it leads to.
+  /// point): renaming it would rename the link, not the file it leads to. (As lock() found it,
+  /// where it did.)
   [[nodiscard]] bool name_is_link() const;
 
   /// True when the file has another name besides this one (a hard link), now; also when that
   /// cannot be told.
   [[nodiscard]] bool has_other_names() const;
+  /// The same, as lock() found it: when the file was taken.
+  [[nodiscard]] bool had_other_names() const;
 
   /// True when nothing at all, not even a dangling symbolic link, has in the file's folder the
   /// last part of `path`.
@@ -102,16 +121,19 @@ class VarFile {
 
  private:
   VarFile() = default;
-  bool open_name(std::chrono::steady_clock::time_point give_up);  // name_ in folder_
+  bool open_name(std::chrono::steady_clock::time_point give_up,
+                 const FileInfo* known);  // name_ in folder_
   std::intptr_t handle_ = -1;  // a descriptor (POSIX) or a HANDLE (Windows); -1 once closed
-  std::intptr_t folder_ = -1;  // POSIX: a descriptor of the file's folder, or -1 for the current one
+  std::intptr_t folder_ =
+      -1;  // POSIX: a descriptor of the file's folder, or -1 for the current one
   std::uint64_t device_ = 0;   // which file it is (device and inode, or volume and file index), to
   std::uint64_t inode_ = 0;    // compare with what its name names
   const char* name_ = nullptr;  // its name in its folder: the end of the path it was opened by,
                                 // or of the one it was renamed to
-  // Whether that name is a symbolic link, as name_is_link() last found it: a rename made through
-  // one renames the link, which must then still lead to the file.
+  // Whether that name is a symbolic link, as lock() or name_is_link() found it: a rename made
+  // through one renames the link, which must then still lead to the file.
   mutable std::optional<bool> name_is_link_;
+  std::uint64_t names_at_lock_ = 0;  // its number of names, as lock() found it (POSIX)
   std::chrono::steady_clock::time_point give_up_ = {};  // when waiting for it ends
 };
 
@@ -142,16 +164,6 @@ enum class LoadError {
 
 // The reader's side of the platform: a handful of system calls, each mapped to a LoadError. What
 // is done with them (look, open, look again, wait, read) is written once, in load.cpp.
-
-/// What a name, or an open file, is.
-struct FileInfo {
-  enum class Kind { regular, folder, link, other };  // on Windows, a link is any reparse point
-  Kind kind = Kind::other;
-  std::uint64_t device = 0;  // which file it is: device and inode, or volume and file index
-  std::uint64_t inode = 0;
-  std::uint64_t size = 0;
-  std::uint64_t links = 1;   // its number of names (hard links)
-};
 
 /// Looks at `name` in `folder`, opening nothing that could have an effect (a device, a FIFO);
 /// `follow`: what a final symbolic link leads to, rather than the link.

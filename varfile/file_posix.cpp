@@ -220,7 +220,8 @@ InterruptHold::~InterruptHold() {
 #endif
 }
 
-std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up) {
+std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up,
+                                     const FileInfo* known) {
   VarFile file;
   file.name_ = last_part(path);
   if (file.name_ != path) {
@@ -233,25 +234,38 @@ std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up
 #endif
     if (file.folder_ < 0) return std::nullopt;
   }
-  if (!file.open_name(give_up)) return std::nullopt;
+  if (!file.open_name(give_up, known)) return std::nullopt;
   return file;
 }
 
 std::optional<VarFile> VarFile::open_in(Folder folder, const char* name, const char* path,
-                                        Clock::time_point give_up) {
-  if (folder.handle < 0) return open(path, give_up);
+                                        const FileInfo* known, Clock::time_point give_up) {
+  if (folder.handle < 0) return open(path, give_up, known);
   VarFile file;
   file.name_ = name;
   file.folder_ = ::fcntl(static_cast<int>(folder.handle), F_DUPFD_CLOEXEC, 0);
-  if (file.folder_ < 0 || !file.open_name(give_up)) return std::nullopt;
+  if (file.folder_ < 0 || !file.open_name(give_up, known)) return std::nullopt;
   return file;
 }
 
-bool VarFile::open_name(Clock::time_point give_up) {
+bool VarFile::open_name(Clock::time_point give_up, const FileInfo* known) {
   give_up_ = give_up;
   const int folder = folder_ >= 0 ? static_cast<int>(folder_) : AT_FDCWD;
   struct stat info;
-  const int fd = open_regular(folder, name_, O_RDWR, info, give_up_);
+  int fd = -1;
+  if (known == nullptr) {
+    fd = open_regular(folder, name_, O_RDWR, info, give_up_);
+  } else {
+    // What the look found is opened, and kept only where it is that file still.
+    const int follow = known->kind == FileInfo::Kind::link ? 0 : O_NOFOLLOW;
+    fd = open_retrying(folder, name_, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | follow,
+                       give_up_);
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+                    !same_file(info, known->device, known->inode))) {
+      ::close(fd);
+      fd = -1;
+    }
+  }
   if (fd < 0) return false;
   handle_ = fd;
   device_ = static_cast<std::uint64_t>(info.st_dev);
@@ -273,13 +287,22 @@ int folder_of(std::intptr_t folder) { return folder >= 0 ? static_cast<int>(fold
 bool VarFile::lock() {
   // Held by every run of this tool until it closes the file.
   bool waited = false;
+  if (!lock_until(static_cast<int>(handle_), LOCK_EX, F_WRLCK, give_up_, waited)) return false;
+  // The name, looked at without following a link, tells at once whether it is one, and what it
+  // names; a link is followed to what it leads to.
   struct stat info;
-  if (!lock_until(static_cast<int>(handle_), LOCK_EX, F_WRLCK, give_up_, waited) ||
-      ::fstatat(folder_of(folder_), name_, &info, 0) != 0 || !same_file(info, device_, inode_)) {
+  const int folder = folder_of(folder_);
+  if (::fstatat(folder, name_, &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  name_is_link_ = S_ISLNK(info.st_mode);
+  if ((*name_is_link_ && ::fstatat(folder, name_, &info, 0) != 0) ||
+      !same_file(info, device_, inode_)) {
     return false;
   }
+  names_at_lock_ = static_cast<std::uint64_t>(info.st_nlink);
   return true;
 }
+
+bool VarFile::had_other_names() const { return names_at_lock_ != 1; }
 
 bool VarFile::has_other_names() const {
   struct stat info;
@@ -288,8 +311,10 @@ bool VarFile::has_other_names() const {
 
 bool VarFile::name_is_link() const {
   struct stat info;
-  name_is_link_ = ::fstatat(folder_of(folder_), name_, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                  S_ISLNK(info.st_mode);
+  if (!name_is_link_) {
+    name_is_link_ = ::fstatat(folder_of(folder_), name_, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    S_ISLNK(info.st_mode);
+  }
   return *name_is_link_;
 }
 
@@ -303,7 +328,7 @@ VarFile::Renamed VarFile::rename_to(const char* path) {
   const int folder = folder_of(folder_);
   const char* from = name_;
   const char* to = last_part(path);
-  const bool link = name_is_link_.value_or(name_is_link());
+  const bool link = name_is_link();
   if (!rename_no_replace(folder, from, to)) return Renamed::failed;
   name_ = to;
   struct stat info;
@@ -439,7 +464,9 @@ LoadError error_from_errno() {
   }
 }
 
-int descriptor(Folder folder) { return folder.handle >= 0 ? static_cast<int>(folder.handle) : AT_FDCWD; }
+int descriptor(Folder folder) {
+  return folder.handle >= 0 ? static_cast<int>(folder.handle) : AT_FDCWD;
+}
 
 FileInfo info_of(const struct stat& s) {
   FileInfo info;

@@ -132,7 +132,8 @@ InterruptHold::~InterruptHold() {
   ::SetConsoleCtrlHandler(wait_for_release, FALSE);
 }
 
-std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up) {
+std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up,
+                                     const FileInfo* known) {
   const std::wstring wide = widen_path(path);
   if (wide.empty() || windows_would_change(path)) return std::nullopt;
   VarFile file;
@@ -153,6 +154,9 @@ std::optional<VarFile> VarFile::open(const char* path, Clock::time_point give_up
   ::CloseHandle(look);
   if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
   file.handle_ = reinterpret_cast<std::intptr_t>(handle);
+  if (known != nullptr && (known->device != file.device_ || known->inode != file.inode_)) {
+    return std::nullopt;  // not the file looked at: another took its name meanwhile
+  }
   return file;
 }
 
@@ -167,15 +171,19 @@ bool VarFile::lock() {
          names_file(name_, device_, inode_);
 }
 
+bool VarFile::had_other_names() const { return has_other_names(); }
+
 bool VarFile::has_other_names() const {
   BY_HANDLE_FILE_INFORMATION info;
   return !::GetFileInformationByHandle(as_handle(handle_), &info) || info.nNumberOfLinks > 1;
 }
 
 bool VarFile::name_is_link() const {
-  const DWORD attributes = ::GetFileAttributesW(widen_path(name_).c_str());
-  name_is_link_ =
-      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (!name_is_link_) {
+    const DWORD attributes = ::GetFileAttributesW(widen_path(name_).c_str());
+    name_is_link_ =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  }
   return *name_is_link_;
 }
 
@@ -212,7 +220,7 @@ bool rename_handle(HANDLE handle, const char* path) {
 }  // namespace
 
 VarFile::Renamed VarFile::rename_to(const char* path) {
-  if (!name_is_link_.value_or(name_is_link())) {
+  if (!name_is_link()) {
     if (!rename_handle(as_handle(handle_), path)) return Renamed::failed;
     name_ = path;
     return Renamed::done;
@@ -254,8 +262,8 @@ std::optional<std::size_t> VarFile::read_at(std::uint64_t offset, std::span<char
     at.Offset = static_cast<DWORD>(offset + got);
     at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32);
     DWORD n = 0;
-    if (!::ReadFile(as_handle(handle_), buffer.data() + got, static_cast<DWORD>(buffer.size() - got),
-                    &n, &at)) {
+    if (!::ReadFile(as_handle(handle_), buffer.data() + got,
+                    static_cast<DWORD>(buffer.size() - got), &n, &at)) {
       if (::GetLastError() == ERROR_HANDLE_EOF) break;
       return std::nullopt;
     }
@@ -290,8 +298,8 @@ bool VarFile::close() {
 }
 
 std::optional<VarFile> VarFile::open_in(Folder, const char*, const char* path,
-                                        Clock::time_point give_up) {
-  return open(path, give_up);  // names are looked at by their whole path
+                                        const FileInfo* known, Clock::time_point give_up) {
+  return open(path, give_up, known);  // names are looked at by their whole path
 }
 
 namespace {
@@ -323,8 +331,9 @@ HANDLE open_name(Folder folder, const char* name, ACCESS_MASK access, ULONG opti
   }
   if (!follow) options |= FILE_OPEN_REPARSE_POINT;
   if (folder.handle == -1) {
-    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS |
-                        ((options & FILE_OPEN_REPARSE_POINT) != 0 ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    const DWORD flags =
+        FILE_FLAG_BACKUP_SEMANTICS |
+        ((options & FILE_OPEN_REPARSE_POINT) != 0 ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
     const HANDLE file =
         ::CreateFileW(wide.c_str(), access, share_all, nullptr, OPEN_EXISTING, flags, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
@@ -339,10 +348,9 @@ HANDLE open_name(Folder folder, const char* name, ACCESS_MASK access, ULONG opti
                              reinterpret_cast<HANDLE>(folder.handle), nullptr);
   IO_STATUS_BLOCK status;
   HANDLE file = nullptr;
-  const NTSTATUS result =
-      ::NtCreateFile(&file, access | SYNCHRONIZE, &attributes, &status, nullptr, 0, share_all,
-                     FILE_OPEN,
-                     options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT, nullptr, 0);
+  const NTSTATUS result = ::NtCreateFile(
+      &file, access | SYNCHRONIZE, &attributes, &status, nullptr, 0, share_all, FILE_OPEN,
+      options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT, nullptr, 0);
   if (result >= 0) return file;
   error = error_from(::RtlNtStatusToDosError(result));
   return nullptr;
@@ -360,7 +368,7 @@ bool info_of(HANDLE file, FileInfo& info) {
   if (!::GetFileInformationByHandle(file, &about)) return false;
   info.kind = (about.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FileInfo::Kind::link
               : (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FileInfo::Kind::folder
-                                                                           : FileInfo::Kind::regular;
+                                                                         : FileInfo::Kind::regular;
   info.device = about.dwVolumeSerialNumber;
   info.inode = (std::uint64_t{about.nFileIndexHigh} << 32) | about.nFileIndexLow;
   info.size = (std::uint64_t{about.nFileSizeHigh} << 32) | about.nFileSizeLow;
@@ -448,8 +456,8 @@ std::optional<std::vector<FolderEntry>> list_folder(Folder folder, LoadError& er
       const auto* found = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
       const std::wstring_view name(found->FileName, found->FileNameLength / sizeof(wchar_t));
       if (name != L"." && name != L"..") {
-        const int size = ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()),
-                                               nullptr, 0, nullptr, nullptr);
+        const int size = ::WideCharToMultiByte(
+            CP_UTF8, 0, name.data(), static_cast<int>(name.size()), nullptr, 0, nullptr, nullptr);
         std::string utf8(static_cast<std::size_t>(size), '\0');
         ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), utf8.data(),
                               size, nullptr, nullptr);
