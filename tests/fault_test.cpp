@@ -151,7 +151,7 @@ TEST(CannotOpen, PathSwappedAfterTheLook) {
   if (::geteuid() == 0) {
     const Outcome device = run_while(*shown, 500ms, [&] {
       std::filesystem::remove(dir / "game.89p");
-      ::mknod(path.c_str(), S_IFCHR | 0600, ::makedev(1, 5));
+      ::mknod(path.c_str(), S_IFCHR | 0600, makedev(1, 5));  // a macro in musl
     });
     EXPECT_EQ(device.err, "ostrel-show: " + path + ": not a regular file\n");
   }
