@@ -76,6 +76,7 @@ struct FileRef {
   std::string_view name;  // in that folder: for a path given, the path itself
   std::string_view path;  // as shown: the whole path
   bool walked = false;
+  bool listed_regular = false;  // the walk's listing of its folder found a regular file
 };
 
 // The same file's name with another extension, and its whole path.
@@ -191,7 +192,7 @@ Examined Lister::examine(const FileRef& file, std::string& bytes) {
   const LoadError load_error = !file.walked && file.path == "-"
                                    ? load_standard_input(bytes, max_load_size)
                                    : load_file(file.folder, file.name.data(), bytes, give_up,
-                                               examined.names);
+                                               examined.names, file.listed_regular);
   examined.failure = load_error_text(load_error);
   if (!examined.failure.empty()) return examined;
   examined.loaded = true;
@@ -431,7 +432,8 @@ bool Lister::file(const FileRef& file) {
     examined = examine(file, buffer);
     decide_renames(file, examined);
   }
-  add_commands(file, examined);
+  // With --fix, a line says what was made rather than the command that makes it.
+  if (!request.fix || request.json) add_commands(file, examined);
   if (request.fix) make_mends(file, examined);
   report(file, examined);
   return frees_name(examined.problems) &&
@@ -522,7 +524,7 @@ void Lister::walk(const char* top) {
     } else if (entry.kind != FileInfo::Kind::link ||
                look_at(folder, entry.name.c_str(), true, info) != LoadError::none ||
                info.kind != FileInfo::Kind::folder) {
-      file({folder, entry.name, path, true});
+      file({folder, entry.name, path, true, entry.kind == FileInfo::Kind::regular});
     }
   }
   for (const Level& level : levels) close_folder(level.folder);

@@ -49,10 +49,13 @@ LoadError read_whole(std::intptr_t handle, std::uint64_t size, std::string& buff
 // One try: look, open, look at what was opened, lock (waiting), read. `again` is set where an
 // edit waited for renamed the file, and the name is to be looked at anew.
 LoadError load_once(Folder folder, const char* name, std::string& buffer, Clock::time_point give_up,
-                    LoadedNames& names, bool& again) {
+                    LoadedNames& names, bool listed_regular, bool& again) {
   FileInfo info;
-  if (const LoadError error = look_at(folder, name, false, info); error != LoadError::none) {
-    return error;
+  info.kind = FileInfo::Kind::regular;
+  if (!listed_regular) {
+    if (const LoadError error = look_at(folder, name, false, info); error != LoadError::none) {
+      return error;
+    }
   }
   names.symbolic_link = info.kind == FileInfo::Kind::link;
   if (names.symbolic_link) {
@@ -99,10 +102,11 @@ LoadError load_once(Folder folder, const char* name, std::string& buffer, Clock:
 }  // namespace
 
 LoadError load_file(Folder folder, const char* name, std::string& buffer, Clock::time_point give_up,
-                    LoadedNames& names) {
+                    LoadedNames& names, bool listed_regular) {
   for (;;) {
     bool again = false;
-    const LoadError error = load_once(folder, name, buffer, give_up, names, again);
+    const LoadError error = load_once(folder, name, buffer, give_up, names, listed_regular, again);
+    listed_regular = false;  // a name looked at again is looked at as it is now
     // The edit waited for renamed the file: what the name names now is listed, or found
     // missing, as a listing started now would.
     if (!again) return error;

@@ -31,8 +31,10 @@ struct LoadedNames {
 /// at most until `give_up`, which a whole listing shares; a file that the name no longer names
 /// once the wait is over (an edit renamed it) is not read: what the name names then is, as a
 /// listing started then would. The size limit holds for what is read after any wait, and no more
-/// is ever read.
+/// is ever read. `listed_regular`: the folder's own listing has just found the name a regular
+/// file, which is then the look.
 LoadError load_file(Folder folder, const char* name, std::string& buffer,
-                    std::chrono::steady_clock::time_point give_up, LoadedNames& names);
+                    std::chrono::steady_clock::time_point give_up, LoadedNames& names,
+                    bool listed_regular = false);
 
 }  // namespace ostrel
