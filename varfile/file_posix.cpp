@@ -366,16 +366,8 @@ bool VarFile::keep_only_name(const char* path) {
 }
 
 std::optional<std::size_t> VarFile::read_at(std::uint64_t offset, std::span<char> buffer) {
-  std::size_t got = 0;
-  while (got < buffer.size()) {
-    const ssize_t n = ::pread(static_cast<int>(handle_), buffer.data() + got, buffer.size() - got,
-                              static_cast<off_t>(offset + got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  return got;
+  LoadError error = LoadError::none;
+  return read_open_at(handle_, offset, buffer, error);
 }
 
 bool VarFile::write_at(std::uint64_t offset, std::string_view bytes) {
@@ -531,12 +523,7 @@ LoadError look_at_open(std::intptr_t handle, FileInfo& info) {
 }
 
 bool try_shared_lock(std::intptr_t handle) {
-  // Where the filesystem has no such locks (ENOLCK, EOPNOTSUPP: some network filesystems), the
-  // file is read without one rather than refused.
-  while (::flock(static_cast<int>(handle), LOCK_SH | LOCK_NB) != 0) {
-    if (errno != EINTR) return errno != EWOULDBLOCK;
-  }
-  return true;
+  return try_flock(static_cast<int>(handle), LOCK_SH) == Lock::taken;
 }
 
 std::optional<std::size_t> read_open_at(std::intptr_t handle, std::uint64_t offset,

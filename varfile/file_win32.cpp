@@ -256,21 +256,8 @@ bool VarFile::keep_only_name(const char* path) {
 }
 
 std::optional<std::size_t> VarFile::read_at(std::uint64_t offset, std::span<char> buffer) {
-  std::size_t got = 0;
-  while (got < buffer.size()) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset + got);
-    at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32);
-    DWORD n = 0;
-    if (!::ReadFile(as_handle(handle_), buffer.data() + got,
-                    static_cast<DWORD>(buffer.size() - got), &n, &at)) {
-      if (::GetLastError() == ERROR_HANDLE_EOF) break;
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    got += n;
-  }
-  return got;
+  LoadError error = LoadError::none;
+  return read_open_at(handle_, offset, buffer, error);
 }
 
 bool VarFile::write_at(std::uint64_t offset, std::string_view bytes) {
