@@ -80,8 +80,8 @@ void report_task(Run& run, std::size_t index, bool written) {
 
 // The edit itself: open and lock, the plan from the file's head, the edit, and what it did.
 EditFailure edit(Run& run) {
-  std::optional<VarFile> file =
-      open_for_edit(run.path, std::chrono::steady_clock::now() + lock_wait_limit);
+  std::optional<VarFile> file = open_for_edit({}, run.path, run.path, nullptr,
+                                             std::chrono::steady_clock::now() + lock_wait_limit);
   if (!file) return EditFailure::cannot_open;
   // The head of the file tells where its variable's fields are; the whole edit is worked out from
   // it, and the refusals come before anything is written.

@@ -100,7 +100,6 @@ FileRef file_of(const FileRef& file, const OtherName& other) {
 // problems.
 struct Examined {
   std::string_view failure;  // empty when it was read
-  bool loaded = false;       // its bytes were loaded, whatever they hold
   bool flash = false;
   LoadedNames names = {};
   VarContents variables = {};
@@ -195,7 +194,6 @@ Examined Lister::examine(const FileRef& file, std::string& bytes) {
                                                examined.names, file.listed_regular);
   examined.failure = load_error_text(load_error);
   if (!examined.failure.empty()) return examined;
-  examined.loaded = true;
   examined.flash = is_flash(std::string_view(bytes).substr(0, signature_size));
   if (examined.flash) {
     examined.parts = read_flash_contents(bytes);
@@ -327,8 +325,8 @@ void Lister::make_mends(const FileRef& file, Examined& examined) {
   loaded.device = examined.names.device;
   loaded.inode = examined.names.inode;
   std::optional<VarFile> held =
-      VarFile::open_in(file.folder, file.name.data(), file.path.data(), &loaded, give_up);
-  if (!held || !held->lock()) {
+      open_for_edit(file.folder, file.name.data(), file.path.data(), &loaded, give_up);
+  if (!held) {
     why = show_msg::fix_cannot_open;
   } else {
     // What was checked must be what is mended: the bytes read again under the lock.

@@ -64,9 +64,10 @@ EditFailure failure_of(Refusal refusal) {
   return EditFailure::none;
 }
 
-std::optional<VarFile> open_for_edit(const char* path,
+std::optional<VarFile> open_for_edit(Folder folder, const char* name, const char* path,
+                                     const FileInfo* known,
                                      std::chrono::steady_clock::time_point give_up) {
-  std::optional<VarFile> file = VarFile::open(path, give_up);
+  std::optional<VarFile> file = VarFile::open_in(folder, name, path, known, give_up);
   // Another run on the same file is waited for; if it renamed the file meanwhile, the path no
   // longer names what was opened, and this one writes nothing.
   if (file && !file->lock()) file.reset();

@@ -26,9 +26,13 @@ enum class EditFailure {
 /// The failure a plan's refusal is.
 EditFailure failure_of(Refusal refusal);
 
-/// Opens `path` for an edit (VarFile::open) and takes it for this run alone (VarFile::lock),
-/// waiting at most until `give_up`; none when that fails.
-std::optional<VarFile> open_for_edit(const char* path, std::chrono::steady_clock::time_point give_up);
+/// Opens `name` in `folder`, whose whole path is `path`, for an edit (VarFile::open_in: from the
+/// current folder, the path by way of its own folder; where `known`, that very file alone) and
+/// takes it for this run alone (VarFile::lock), waiting at most until `give_up`; none when that
+/// fails.
+std::optional<VarFile> open_for_edit(Folder folder, const char* name, const char* path,
+                                     const FileInfo* known,
+                                     std::chrono::steady_clock::time_point give_up);
 
 /// What apply_edit() did.
 struct Applied {
